@@ -45,6 +45,14 @@ size_t velkemu_write_bank(int dev, int bank, const uint8_t *in, size_t len);
 // and how many complete image streams it has received since the reset.
 const char *velkemu_loaded_image(int dev);
 int velkemu_download_count(int dev);
+// Configures the instrument with a named image of its family as a completed
+// download would (registers back to their defaults), without a bit-bang
+// stream and without counting a download: for tests that start from a
+// configured instrument. 0, or -1 for an image of another model, an unknown
+// name, or an instrument in the middle of a bit-bang download.
+int velkemu_load_image(int dev, const char *name);
+// 1 once register 63 has been written with 255 since the last configuration.
+int velkemu_released(int dev);
 
 // Transfer log: every call that reaches an open device, in order.
 enum velkemu_op {
