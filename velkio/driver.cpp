@@ -49,6 +49,27 @@ void TDriver::Start() {
   P.SendBatch();
 }
 
+std::u16string TDriver::BandImage() const {
+  const TCaptureParams &c = V.CaptureParams;
+  if (c.ClockSource != 0) return BaseName() + u"LF";
+  if (c.ClockIndex == 0) return BaseName() + u"200";
+  if (c.ClockIndex >= 1 && c.ClockIndex <= 3) return BaseName() + u"HF";
+  return BaseName() + u"LF";
+}
+
+void TDriver::ForceTriggerVia(const uint8_t delayRegs[4], uint8_t forcedMode, bool settle) {
+  P.BeginBatch();
+  QueueBytes(delayRegs, 4, 0);
+  P.QueueRegister(kRegTriggerMode, forcedMode);
+  P.SendBatch();
+  if (settle) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  P.WriteRegister(kRegTriggerMode, fTriggerMode);
+}
+
+void TDriver::SetThresholdD() {
+  P.WriteRegister(8, static_cast<uint8_t>(V.CaptureParams.DigitalThreshold));
+}
+
 void TDriver::Stop() {
   P.WriteRegister(kRegRun, 0);
 }

@@ -59,10 +59,12 @@ public:
   virtual void GetDataA(float *, float *) {}
   virtual void GetADCDataA(int32_t *, int32_t *) {}
   virtual void GetDataD(uint32_t *) {}
-  virtual int32_t GetEdgeCount() { return 0; }
-  virtual int32_t GetStopPosition() { return 0; }
+  // The counters and the logic threshold sit at the same registers on both
+  // models with logic channels; the exports ask only those.
+  virtual int32_t GetEdgeCount() { return P.ReadCounter24(45, 44, 43); }
+  virtual int32_t GetStopPosition() { return P.ReadCounter24(2, 1, 0); }
   virtual void SetThresholdA() {}
-  virtual void SetThresholdD() {}
+  virtual void SetThresholdD();
 
   // Memory banks 0..3 for VELK_ReadRAM / VELK_WriteRAM.
   virtual void ReadRAM(int32_t bank, uint8_t *data, int32_t length);
@@ -80,6 +82,12 @@ protected:
   virtual bool ReportsBankErrors() const { return false; }
 
   // Helpers shared by the models.
+  // The image by clock band: base name + "200" at the fastest clock, "HF" for the
+  // next three, "LF" below and for an external clock.
+  std::u16string BandImage() const;
+  // Clears the capture delay, forces with the given trigger mode and restores the
+  // remembered one (after 100 ms when settle is set).
+  void ForceTriggerVia(const uint8_t delayRegs[4], uint8_t forcedMode, bool settle);
   void QueueBytes(const uint8_t *regs, int count, uint32_t value);
   bool WaitReady();
   // Waits until the ready poll's 10 ms steps, kept separate for the tests' sake.

@@ -1,9 +1,6 @@
 // The 32-channel logic analyzer.
 #include "drivers.h"
 
-#include <chrono>
-#include <thread>
-
 namespace velkio {
 
 namespace {
@@ -63,14 +60,7 @@ public:
     P.SendBatch();
   }
 
-  void ForceTrigger() override {
-    P.BeginBatch();
-    QueueBytes(kDelay, 4, 0);
-    P.QueueRegister(kRegTriggerMode, 12);
-    P.SendBatch();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    P.WriteRegister(kRegTriggerMode, fTriggerMode);
-  }
+  void ForceTrigger() override { ForceTriggerVia(kDelay, 12, true); }
 
   void GetDataD(uint32_t *samples) override {
     const int32_t n = V.CaptureParams.BufferLength;
@@ -103,20 +93,8 @@ public:
     P.WriteRegister(kRegClockMode, fClockMode);
   }
 
-  int32_t GetEdgeCount() override { return P.ReadCounter24(45, 44, 43); }
-  int32_t GetStopPosition() override { return P.ReadCounter24(2, 1, 0); }
-  void SetThresholdD() override {
-    P.WriteRegister(8, static_cast<uint8_t>(V.CaptureParams.DigitalThreshold));
-  }
-
 protected:
-  std::u16string ChooseImage() const override {
-    const TCaptureParams &c = V.CaptureParams;
-    if (c.ClockSource != 0) return u"BriskLF";
-    if (c.ClockIndex == 0) return u"Brisk200";
-    if (c.ClockIndex >= 1 && c.ClockIndex <= 3) return u"BriskHF";
-    return u"BriskLF";
-  }
+  std::u16string ChooseImage() const override { return BandImage(); }
   uint8_t BankRegister(int32_t bank) const override { return static_cast<uint8_t>(25 + bank); }
   bool ReportsBankErrors() const override { return true; }
 

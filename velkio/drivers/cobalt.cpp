@@ -1,9 +1,6 @@
 // The scope-and-logic unit: the 8-bit scope's analog half plus 16 logic channels.
 #include "drivers.h"
 
-#include <chrono>
-#include <thread>
-
 namespace velkio {
 
 namespace {
@@ -62,14 +59,7 @@ public:
     if (c.ClockSource == 0) WaitReady();
   }
 
-  void ForceTrigger() override {
-    P.BeginBatch();
-    QueueBytes(kDelay, 4, 0);
-    P.QueueRegister(kRegTriggerMode, 18);
-    P.SendBatch();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    P.WriteRegister(kRegTriggerMode, fTriggerMode);
-  }
+  void ForceTrigger() override { ForceTriggerVia(kDelay, 18, true); }
 
   void GetDataD(uint32_t *samples) override {
     const int32_t n = V.CaptureParams.BufferLength;
@@ -102,12 +92,6 @@ public:
     P.WriteRegister(kRegClockMode, fClockMode);
   }
 
-  int32_t GetEdgeCount() override { return P.ReadCounter24(45, 44, 43); }
-  int32_t GetStopPosition() override { return P.ReadCounter24(2, 1, 0); }
-  void SetThresholdD() override {
-    P.WriteRegister(8, static_cast<uint8_t>(V.CaptureParams.DigitalThreshold));
-  }
-
   void ReadRAM(int32_t bank, uint8_t *data, int32_t length) override {
     SetAddressBeforeSetup(length);
     TDriver::ReadRAM(bank, data, length);
@@ -118,13 +102,7 @@ public:
   }
 
 protected:
-  std::u16string ChooseImage() const override {
-    const TCaptureParams &c = V.CaptureParams;
-    if (c.ClockSource != 0) return u"CobaltLF";
-    if (c.ClockIndex == 0) return u"Cobalt200";
-    if (c.ClockIndex >= 1 && c.ClockIndex <= 3) return u"CobaltHF";
-    return u"CobaltLF";
-  }
+  std::u16string ChooseImage() const override { return BandImage(); }
   uint8_t BankRegister(int32_t bank) const override { return static_cast<uint8_t>(25 + bank); }
 
 private:

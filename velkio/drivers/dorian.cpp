@@ -1,9 +1,6 @@
 // The two-channel 8-bit scope.
 #include "drivers.h"
 
-#include <chrono>
-#include <thread>
-
 namespace velkio {
 
 namespace {
@@ -55,23 +52,10 @@ public:
     WaitReady();
   }
 
-  void ForceTrigger() override {
-    P.BeginBatch();
-    QueueBytes(kDelay, 4, 0);
-    P.QueueRegister(kRegTriggerMode, 18);
-    P.SendBatch();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    P.WriteRegister(kRegTriggerMode, fTriggerMode);
-  }
+  void ForceTrigger() override { ForceTriggerVia(kDelay, 18, true); }
 
 protected:
-  std::u16string ChooseImage() const override {
-    const TCaptureParams &c = V.CaptureParams;
-    if (c.ClockSource != 0) return u"DorianLF";
-    if (c.ClockIndex == 0) return u"Dorian200";
-    if (c.ClockIndex >= 1 && c.ClockIndex <= 3) return u"DorianHF";
-    return u"DorianLF";
-  }
+  std::u16string ChooseImage() const override { return BandImage(); }
   uint8_t BankRegister(int32_t bank) const override { return bank == 2 ? 27 : bank == 3 ? 28 : 0; }
 };
 

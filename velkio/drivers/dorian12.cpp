@@ -106,13 +106,7 @@ public:
     WaitReady();
   }
 
-  void ForceTrigger() override {
-    P.BeginBatch();
-    QueueBytes(kDelay, 4, 0);
-    P.QueueRegister(kRegTriggerMode, 32);
-    P.SendBatch();
-    P.WriteRegister(kRegTriggerMode, fTriggerMode);
-  }
+  void ForceTrigger() override { ForceTriggerVia(kDelay, 32, false); }
 
   void GetDataA(float *a, float *b) override { Read(a, b, nullptr, nullptr); }
   void GetADCDataA(int32_t *a, int32_t *b) override { Read(nullptr, nullptr, a, b); }
