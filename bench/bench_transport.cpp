@@ -50,5 +50,3 @@ void BankRead2MiB(benchmark::State &state) {
 BENCHMARK(BankRead2MiB)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-BENCHMARK_MAIN();
