@@ -188,7 +188,10 @@ struct TVELK {
   int32_t LastSaveFileType = 0, LastOpenFileType = 0;
 
   // Derived results of the last capture
-  double Stats[10] = {}; // mean, RMS, min, max, frequency for A and B, interleaved A, B, A, B…
+  // Mean, RMS, minimum, maximum in codes times the probe divider; frequency in Hz (0 = unknown).
+  struct TStats {
+    double Mean = 0, Rms = 0, Min = 0, Max = 0, Freq = 0;
+  } StatsA, StatsB;
   bool OverrangeA = false, OverrangeB = false;
   std::unique_ptr<TAutoResetEvent> SpectrumEvent; // "VELKCountSpectrum"
   uint8_t ThreadPriority = 0;
