@@ -196,6 +196,74 @@ VELKEMU_EXPORT int velkemu_fault_control(int dev, int op, int on) {
   });
 }
 
+// ---- captures and the bench ----
+
+VELKEMU_EXPORT int velkemu_get_capture(int dev, velkemu_capture *out) {
+  if (!out) return -1;
+  return WithDevice(dev, -1, [out](TEmulator &, TDevice &d) {
+    const TInstrument &in = *d.instrument;
+    const TCapture &c = in.Capture();
+    const bool idle = c.State() == TCapture::kIdle;
+    const TCaptureSetup s = idle ? in.DecodeNow() : c.Setup();
+    velkemu_capture v{};
+    v.state = c.State();
+    v.runnable = s.runnable;
+    v.status = in.Model() == kNotInstrument ? 0 : in.ReadRegister(kStatus);
+    v.sample_rate = s.rate;
+    v.external_clock = s.externalClock;
+    v.strobe = s.strobe;
+    v.interleave = s.interleave;
+    v.samples = s.samples;
+    v.post_trigger = s.post;
+    v.latency = s.latency * s.interleave;
+    v.trigger_mode = s.triggerMode;
+    v.gain_a = s.gainA;
+    v.gain_b = s.gainB;
+    v.coupling_a = s.acA ? 0 : 1;
+    v.coupling_b = s.acB ? 0 : 1;
+    v.channel_b = s.channelB;
+    v.digital_channels = s.digitalChannels;
+    v.edge_counter = s.counting;
+    v.probe_comp = s.probeComp;
+    v.probe_period = s.probePeriod;
+    v.ext_trigger = s.extTrigger;
+    v.phase = idle ? 0 : c.Timebase().start;
+    v.recorded = idle ? 0 : c.Recorded();
+    v.trigger_sample = idle ? -1 : c.TriggerSample();
+    v.forced = !idle && c.Forced();
+    v.delay = idle ? 0 : c.DelaySamples();
+    v.first_sample = idle ? -1 : c.FirstSample();
+    v.trigger_index =
+        v.first_sample >= 0 && v.trigger_sample >= 0 ? v.trigger_sample - v.first_sample : -1;
+    v.edge_count = idle ? 0 : c.EdgeCount();
+    *out = v;
+    return 0;
+  });
+}
+
+VELKEMU_EXPORT int velkemu_set_signals(const char *spec) {
+  TEmulator &e = Emu();
+  std::lock_guard<std::mutex> lock(e.mu);
+  return TSignalSet::Make(spec ? spec : std::getenv("VELK_EMULATE_SIGNALS"), e.bench.signals) ? 0
+                                                                                              : -1;
+}
+
+VELKEMU_EXPORT int velkemu_set_speed(double factor) {
+  if (!(factor >= 0) || factor > 1e12) return -1;
+  TEmulator &e = Emu();
+  std::lock_guard<std::mutex> lock(e.mu);
+  e.bench.speed = factor;
+  return 0;
+}
+
+VELKEMU_EXPORT int velkemu_set_noise(int codes) {
+  if (codes < 0 || codes > 4096) return -1;
+  TEmulator &e = Emu();
+  std::lock_guard<std::mutex> lock(e.mu);
+  e.bench.noise = codes;
+  return 0;
+}
+
 // ---- pending mode ----
 
 VELKEMU_EXPORT void velkemu_set_pending(int on) {

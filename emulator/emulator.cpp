@@ -30,9 +30,32 @@ std::vector<std::string> SplitList(const char *list) {
   return items;
 }
 
+// The environment's signals and speed; a spec with a syntax error or a speed
+// that is not a number of at least 0 is reported and ignored.
+void LoadSignals(TBench &bench) {
+  const char *spec = std::getenv("VELK_EMULATE_SIGNALS");
+  std::string why;
+  if (!TSignalSet::Make(spec, bench.signals, &why)) {
+    std::fprintf(stderr, "velkemu: VELK_EMULATE_SIGNALS ignored: %s\n", why.c_str());
+    TSignalSet::Make(nullptr, bench.signals);
+  }
+}
+
+void LoadSpeed(TBench &bench) {
+  const char *speed = std::getenv("VELK_EMULATE_SPEED");
+  if (!speed || !*speed) return;
+  char *end = nullptr;
+  double value = std::strtod(speed, &end);
+  if (*end == '\0' && value >= 0 && value <= 1e12)
+    bench.speed = value;
+  else
+    std::fprintf(stderr, "velkemu: VELK_EMULATE_SPEED ignored: '%s'\n", speed);
+}
+
 } // namespace
 
 TEmulator::TEmulator() {
+  LoadSpeed(bench);
   Reset(std::getenv("VELK_EMULATE"));
 }
 
@@ -44,6 +67,7 @@ int TEmulator::Reset(const char *list) {
   for (auto &h : handles_)
     h->open = false;
   devices.clear();
+  LoadSignals(bench);
   log.Clear();
   std::map<int, int> ordinals; // per model: 1 for the first instrument, 2 for the next...
   for (const std::string &description : SplitList(list)) {
@@ -53,7 +77,7 @@ int TEmulator::Reset(const char *list) {
     std::snprintf(serial, sizeof serial, "VE%06d", int(devices.size() + 1));
     d->serial = serial;
     int model = ModelFromDescription(description);
-    d->instrument = std::make_unique<TInstrument>(model, ++ordinals[model]);
+    d->instrument = std::make_unique<TInstrument>(model, ++ordinals[model], bench);
     devices.push_back(std::move(d));
   }
   return int(devices.size());

@@ -70,6 +70,10 @@ public:
   void CountTransfer(TDevice &d);
 
   std::mutex mu;
+  // Signals, speed and noise, shared by all instruments. Every Reset reads
+  // VELK_EMULATE_SIGNALS again; speed (VELK_EMULATE_SPEED, read at load) and
+  // noise stay as they are set.
+  TBench bench;
   std::vector<std::unique_ptr<TDevice>> devices;
   TTransferLog log;
   TPendingWorker pending{mu}; // after mu: stopped before mu goes

@@ -13,8 +13,8 @@ namespace {
 constexpr size_t kMaxPinStream = 4u << 20;
 } // namespace
 
-TInstrument::TInstrument(int model, int ordinal)
-    : model_(model), info_(DefaultInfoBlock(model, ordinal)) {
+TInstrument::TInstrument(int model, int ordinal, const TBench &bench)
+    : model_(model), bench_(bench), info_(DefaultInfoBlock(model, ordinal)) {
   InstallHooks();
   ResetRegisters();
   SizeBanks();
@@ -27,6 +27,18 @@ void TInstrument::InstallHooks() {
   if (LatencyIsReadOnly(model_)) writeHooks_[kLatency] = &TInstrument::IgnoreWrite;
   writeHooks_[kInfoControl] = &TInstrument::InfoControlWrite;
   writeHooks_[kRelease] = &TInstrument::ReleaseWrite;
+  if (model_ == kNotInstrument) return;
+  writeHooks_[kRun] = &TInstrument::RunWrite;
+  writeHooks_[kArm] = &TInstrument::ArmWrite;
+  writeHooks_[kTriggerMode] = &TInstrument::TriggerModeWrite;
+  readHooks_[kStatus] = &TInstrument::StatusRead;
+  if (model_ == kCobalt) writeHooks_[kLatency] = &TInstrument::InterleaveFlagWrite;
+  if (model_ == kBrisk || model_ == kCobalt) {
+    for (int reg : {0, 1, 2})
+      readHooks_[reg] = &TInstrument::StopPositionRead;
+    for (int reg : {43, 44, 45})
+      readHooks_[reg] = &TInstrument::EdgeCountRead;
+  }
 }
 
 void TInstrument::ResetRegisters() {
@@ -125,7 +137,9 @@ void TInstrument::WriteData(const uint8_t *data, size_t n) {
 
 // Block reads start at address 0 and wrap around at the end of the bank or
 // port, so a read longer than the memory still answers every byte asked for.
+// Every read is a moment at which the capture catches up with the clock.
 void TInstrument::Read(int reg, uint32_t length) {
+  capture_.Advance(TClock::now());
   if (length == 0) return;
   if (IsBankPort(reg)) {
     const std::vector<uint8_t> &bank = banks_[reg - kFirstBankPort];
@@ -156,6 +170,72 @@ void TInstrument::InfoControlWrite(int reg, uint8_t value) {
 void TInstrument::ReleaseWrite(int reg, uint8_t value) {
   regs_[reg] = value;
   if (value == 255) released_ = true;
+}
+
+// ---- capture ----
+
+void TInstrument::SetRegister(int reg, uint8_t value) {
+  regs_[reg] = value;
+  if (reg == kStatus) pinnedStatus_ = value;
+}
+
+TCaptureSetup TInstrument::DecodeNow() const {
+  size_t bankSize = 0;
+  for (const std::vector<uint8_t> &bank : banks_)
+    bankSize = std::max(bankSize, bank.size());
+  return DecodeSetup(model_, configured_ ? image_ : "", regs_, interleaveFlag_, bankSize,
+                     bench_.signals);
+}
+
+// Start is arm = 0 then run = 1; run = 0 stops at any point.
+void TInstrument::RunWrite(int reg, uint8_t value) {
+  TClock::time_point now = TClock::now();
+  capture_.Advance(now);
+  regs_[reg] = value;
+  if (!(value & 1)) {
+    capture_.Stop();
+  } else if (capture_.State() != TCapture::kRunning) {
+    pinnedStatus_.reset();
+    capture_.Start(image_, interleaveFlag_, now);
+  }
+}
+
+// Arm = 0 clears the capture logic: the status bits go, the memory stays.
+void TInstrument::ArmWrite(int reg, uint8_t value) {
+  capture_.Advance(TClock::now());
+  regs_[reg] = value;
+  if (value == 0) capture_.Clear();
+}
+
+void TInstrument::TriggerModeWrite(int reg, uint8_t value) {
+  capture_.Advance(TClock::now());
+  regs_[reg] = value;
+  capture_.TriggerModeWritten(value);
+}
+
+void TInstrument::InterleaveFlagWrite(int, uint8_t value) {
+  interleaveFlag_ = value;
+}
+
+// Idle (after a set-up) the status reads 0x40 when the image provides the
+// clock, else 0; a capture adds its bits to that.
+uint8_t TInstrument::StatusRead(int) const {
+  if (pinnedStatus_) return *pinnedStatus_;
+  if (capture_.State() == TCapture::kIdle) return DecodeNow().runnable ? 0x40 : 0;
+  return capture_.Status();
+}
+
+// Registers 0..2 read back the samples an external-clock capture recorded.
+uint8_t TInstrument::StopPositionRead(int reg) const {
+  if (capture_.State() == TCapture::kIdle || !capture_.Setup().externalClock) return regs_[reg];
+  return static_cast<uint8_t>(static_cast<uint64_t>(capture_.Recorded()) >> (8 * reg));
+}
+
+// Registers 43..45 read the edge counter while it counts (register 42 bit 7
+// clear); in edge-skip mode they keep the skip count written.
+uint8_t TInstrument::EdgeCountRead(int reg) const {
+  if (capture_.State() == TCapture::kIdle || !capture_.Setup().counting) return regs_[reg];
+  return static_cast<uint8_t>(capture_.EdgeCount() >> (8 * (reg - 43)));
 }
 
 // ---- configuration ----
@@ -203,6 +283,8 @@ bool TInstrument::Configure(const char *imageName) {
   ResetRegisters();
   port_.fill(0);
   parser_.Restart();
+  capture_.Reset();
+  interleaveFlag_ = 0;
   return true;
 }
 
@@ -214,6 +296,9 @@ void TInstrument::PowerCycle() {
   ResetRegisters();
   port_.fill(0);
   parser_.Restart();
+  capture_.Reset();
+  interleaveFlag_ = 0;
+  pinnedStatus_.reset();
   DropAnswers();
   for (std::vector<uint8_t> &bank : banks_)
     std::fill(bank.begin(), bank.end(), 0);

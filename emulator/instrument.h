@@ -1,21 +1,23 @@
 // One emulated instrument as the host sees it through the USB bridge: the
 // configuration state, the command stream, 128 registers, the memory banks, the
-// information block and the bytes queued for the host.
+// information block, the bytes queued for the host and the capture.
 #pragma once
 
+#include "capture.h"
 #include "command_parser.h"
 #include "models.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace velkemu {
 
 class TInstrument : private TCommandSink {
 public:
-  TInstrument(int model, int ordinal);
+  TInstrument(int model, int ordinal, const TBench &bench);
   TInstrument(const TInstrument &) = delete;
   TInstrument &operator=(const TInstrument &) = delete;
 
@@ -49,9 +51,16 @@ public:
   int DownloadCount() const { return downloads_; }
   bool Released() const { return released_; }
 
-  // What a register read answers, and the raw setter of the control API.
+  // What a register read answers, and the raw setter of the control API. The
+  // setter has no side effects, except that setting the status pins what
+  // status reads answer until the host starts a capture (or a power-up).
   uint8_t ReadRegister(int reg) const { return (this->*readHooks_[reg])(reg); }
-  void SetRegister(int reg, uint8_t value) { regs_[reg] = value; }
+  void SetRegister(int reg, uint8_t value);
+
+  // The capture as of the host's last contact, and whether the loaded image
+  // provides the clock the registers select now.
+  const TCapture &Capture() const { return capture_; }
+  TCaptureSetup DecodeNow() const;
 
   size_t BankSize(int bank) const { return banks_[bank].size(); }
   size_t ReadBank(int bank, uint8_t *out, size_t len) const;
@@ -83,8 +92,17 @@ private:
   void InfoControlWrite(int reg, uint8_t value);
   void ReleaseWrite(int reg, uint8_t value);
   uint8_t StoredRead(int reg) const { return regs_[reg]; }
+  // Capture control and what it reports.
+  void RunWrite(int reg, uint8_t value);
+  void ArmWrite(int reg, uint8_t value);
+  void TriggerModeWrite(int reg, uint8_t value);
+  void InterleaveFlagWrite(int reg, uint8_t value);
+  uint8_t StatusRead(int reg) const;
+  uint8_t StopPositionRead(int reg) const;
+  uint8_t EdgeCountRead(int reg) const;
 
   int model_;
+  const TBench &bench_;
   bool configured_ = false;
   bool released_ = false;
   bool bitBang_ = false;
@@ -103,6 +121,11 @@ private:
   std::vector<uint8_t> answers_;
   size_t answerHead_ = 0;
   std::vector<uint8_t> pins_;
+
+  TCapture capture_{model_, bench_, regs_, banks_, info_};
+  // The combined model's register 53 as written (reads answer the latency).
+  uint8_t interleaveFlag_ = 0;
+  std::optional<uint8_t> pinnedStatus_;
 
   TCommandParser parser_{*this};
   TTarget target_ = kDiscard;

@@ -24,7 +24,10 @@ constexpr int kFirstBankPort = 25; // ports 25..28 are banks 0..3
 constexpr int kInfoPort = 60;
 constexpr int kInfoControl = 61;
 constexpr int kRelease = 63;
+constexpr int kRun = 6;
+constexpr int kArm = 9;
 constexpr int kStatus = 10;
+constexpr int kTriggerMode = 11;
 constexpr int kLatency = 53;
 constexpr uint8_t kDefaultLatency = 3;
 constexpr size_t kSmallRam = 0x20000, kLargeRam = 0x80000;

@@ -31,6 +31,9 @@ int velkemu_set_info_block(int dev, const uint8_t block[256]);
 
 // Registers 0..127 as the instrument holds them (the last value written, or the
 // value the instrument shows for read-only registers such as status and latency).
+// Setting stores the byte without side effects; setting the status (10) pins
+// what status reads answer until the host next starts a capture or the
+// instrument powers up.
 int velkemu_get_register(int dev, int reg);
 int velkemu_set_register(int dev, int reg, uint8_t value);
 
@@ -100,6 +103,58 @@ int velkemu_fault_blank_info(int dev, int on);
 // Control calls (reset, bit mode, USB parameters, timeouts, latency, purge)
 // answer failure while on; op is one of VELKEMU_OP_* (0: all of them).
 int velkemu_fault_control(int dev, int op, int on);
+
+// Captures. The instruments capture the signals of the bench (below) as the
+// registers say; time is simulated and advances whenever the host touches
+// the instrument. velkemu_get_capture shows the capture as of the host's last
+// contact (it does not advance it).
+enum velkemu_capture_state {
+  VELKEMU_CAPTURE_IDLE = 0, // no capture since the last set-up (fields: the registers now)
+  VELKEMU_CAPTURE_RUNNING = 1,
+  VELKEMU_CAPTURE_COMPLETE = 2, // status bit 0x01: recording stopped by itself
+  VELKEMU_CAPTURE_STOPPED = 3   // the host wrote run = 0 first
+};
+typedef struct velkemu_capture {
+  int state;          // enum velkemu_capture_state
+  int runnable;       // 1 when the loaded image provides the selected clock
+  uint8_t status;     // what a status read answers
+  double sample_rate; // Hz; both banks together when interleaved; CLK's rate with an external clock
+  int external_clock; // 0 internal, 1 rising, 2 falling edges of CLK
+  int strobe;         // 1: external clock without post-trigger count: fills once, no trigger
+  int interleave;     // 2 when two banks take turns sample by sample
+  int64_t samples;    // samples per channel the memory holds
+  int64_t post_trigger;       // samples recorded after the trigger sample's position (delay aside)
+  int64_t latency;            // of those, what the host took off the count (latency or pipeline)
+  int64_t delay;              // capture delay in samples (as the registers held at the trigger)
+  int trigger_mode;           // register 11 as the capture started
+  int gain_a, gain_b;         // indexes into the model's gain table
+  int coupling_a, coupling_b; // 0 AC, 1 DC
+  int channel_b;              // 1 when channel B is recorded
+  int digital_channels;       // logic channels recorded
+  int edge_counter;           // 1 when the edge counter counts
+  int probe_comp;             // 1 when the probe-compensation output is on
+  uint32_t probe_period;      // 12-bit scope: registers 37..39
+  int ext_trigger;            // 12-bit scope: X connector 0 input, 1 trigger output, 2 probe comp
+  double phase;               // signal time (s) of sample 0: sample k is at phase + k / sample_rate
+  int64_t recorded;           // samples recorded since the start
+  int64_t trigger_sample;     // the sample that triggered, -1 before
+  int forced;                 // 1 when that was a forced trigger
+  int64_t first_sample;       // the sample at address 0 once the capture ended, -1 before
+  int64_t trigger_index;      // trigger_sample - first_sample (where the host finds it), -1 unknown
+  uint32_t edge_count;        // what registers 43..45 count
+} velkemu_capture;
+int velkemu_get_capture(int dev, velkemu_capture *out);
+
+// The signals on every instrument's inputs: the default set overridden per
+// channel by spec (syntax in emulator/README.md); NULL: what VELK_EMULATE_SIGNALS
+// says. 0, or -1 with nothing changed for a syntax error. Takes effect at once.
+int velkemu_set_signals(const char *spec);
+// Simulated seconds per wall second (VELK_EMULATE_SPEED at load, default 1);
+// 0 runs every capture as far as it can at each contact. -1 for a negative
+// factor. velkemu_reset leaves it (and the noise) as it is.
+int velkemu_set_speed(double factor);
+// Converter noise of ± codes (default 1; 0 for exact samples). -1 outside 0..4096.
+int velkemu_set_noise(int codes);
 
 // Pending mode: reads and writes answer "pending" (false, last error 997) and a
 // worker thread completes them, then signals the EVENT_HANDLE of the overlapped

@@ -22,6 +22,9 @@ public:
   // tags or holds a malformed section); a missing or unreadable file, or
   // read = false, gives an empty store that will be written to path.
   bool Open(const QString &path, const QString &root, bool read);
+  // Parses the bytes of a file as Open in read mode does, into a store
+  // without a path (Save then fails).
+  bool OpenBytes(const QByteArray &bytes, const QString &root);
 
   int32_t ReadInt(const QString &section, const QString &key, int32_t def) const;
   void WriteInt(const QString &section, const QString &key, int32_t value);
@@ -40,6 +43,9 @@ public:
   // full disk or a crash never leaves a truncated file. False when it could
   // not be written (the old file is then untouched).
   bool Save();
+  // Forgets the unsaved changes: the destructor will not write the file (for
+  // callers that write Serialize() themselves together with other files).
+  void Discard() { fModified = false; }
   bool Modified() const { return fModified; }
   const QString &Path() const { return fPath; }
   // The whole file as it would be written.
@@ -55,6 +61,7 @@ private:
   };
   const QString *Find(const QString &section, const QString &key) const;
   void Write(const QString &section, const QString &key, const QString &value);
+  bool Load(const QByteArray &bytes);
   bool Parse(const QString &text);
 
   QString fPath, fRoot;

@@ -17,12 +17,18 @@ TVELK::TVELK() {
 TVELK::~TVELK() = default;
 
 void TVELK::SetStatus(const char *text) {
+  std::lock_guard<std::mutex> lock(StatusMutex);
   std::strncpy(StatusText, text ? text : "", kStatusTextSize - 1);
   StatusText[kStatusTextSize - 1] = 0;
 }
 
 void TVELK::SetStatus(const QString &text) {
-  SetStatus(text.toLocal8Bit().constData());
+  SetStatus(text.toLatin1().constData());
+}
+
+QString TVELK::Status() const {
+  std::lock_guard<std::mutex> lock(StatusMutex);
+  return QString::fromLatin1(StatusText);
 }
 
 int32_t TVELK::LibraryError() {

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class TUserInterface;
@@ -199,6 +200,9 @@ struct TVELK {
   bool ShowCaptureRate = false;
   int32_t CaptureCount = 0;
   TRect32 AnalogWindowRect, DigitalWindowRect;
+  // Cursor positions in samples, [0] oscilloscope and [1] logic display, each
+  // T, X, Y, Z (the order of the text exports' cursor line).
+  uint32_t CursorPos[2][4] = {};
 
   // Device and library
   bool HardwarePresent = true;
@@ -207,14 +211,22 @@ struct TVELK {
   void *LibraryHandle = nullptr;
   TVelkLib Lib = {};
 
+  // Held by ApplyCaptureConfig while it reads the capture settings, and by the
+  // windows while they change them during a capture.
+  std::mutex ConfigMutex;
+  mutable std::mutex StatusMutex;
+
   // The front end that shows messages; may be null (messages are then dropped).
   TUserInterface *Ui = nullptr;
 
   // --- Record operations ---
   bool HasAnalog() const { return DeviceFeatures & 0x01; }
   bool HasDigital() const { return DeviceFeatures & 0x02; }
+  // StatusText is written by the workers and read by the windows: both go
+  // through StatusMutex.
   void SetStatus(const char *text);
   void SetStatus(const QString &text);
+  QString Status() const;
   // Fetches the library's last error into StatusText; the code (0 = none).
   int32_t LibraryError();
 

@@ -1,5 +1,6 @@
 #include "emu_test_support.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -152,4 +153,56 @@ void TEmuTest::SetUpDevices(const char *list, bool configure) {
 void TEmuTest::TearDown() {
   velkemu_set_pending(0);
   velkemu_reset("");
+}
+
+void TCaptureTest::Use(const char *model, const char *image, const char *signals) {
+  SetUpDevices(model, false);
+  ASSERT_EQ(0, velkemu_load_image(0, image));
+  velkemu_set_speed(0);
+  velkemu_set_noise(0);
+  ASSERT_EQ(0, velkemu_set_signals(signals)) << signals;
+}
+
+void TCaptureTest::Set(const TRegs &regs) {
+  TBytes batch;
+  for (auto [reg, value] : regs)
+    batch = Cat({batch, RegWrite(reg, uint8_t(value))});
+  ASSERT_TRUE(Write(h, batch).ok);
+}
+
+void TCaptureTest::Memory(uint32_t positions, uint32_t post) {
+  uint32_t last = positions - 1;
+  Set({{3, last & 0xFF},
+       {4, last >> 8 & 0xFF},
+       {5, last >> 16 & 0xFF},
+       {0, post & 0xFF},
+       {1, post >> 8 & 0xFF},
+       {2, post >> 16 & 0xFF}});
+}
+
+bool TCaptureTest::WaitFor(int bits) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while ((Status() & bits) != bits)
+    if (std::chrono::steady_clock::now() > deadline) return false;
+  return true;
+}
+
+velkemu_capture TCaptureTest::Info() {
+  velkemu_capture c{};
+  EXPECT_EQ(0, velkemu_get_capture(0, &c));
+  return c;
+}
+
+std::vector<uint32_t> TCaptureTest::LogicCapture(uint32_t positions) {
+  Memory(positions, positions / 2);
+  Set({{15, 0}, {40, 9}, {41, 0}, {11, 12}});
+  Start();
+  EXPECT_EQ(0x01, Status() & 0x01);
+  std::vector<uint32_t> words(positions, 0);
+  for (int b = 0; b < 4; ++b) {
+    TBytes bank = Bank(25 + b, positions);
+    for (uint32_t i = 0; i < bank.size(); ++i)
+      words[i] |= uint32_t(bank[i]) << (8 * b);
+  }
+  return words;
 }

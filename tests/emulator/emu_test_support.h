@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 using TBytes = std::vector<uint8_t>;
@@ -64,4 +65,27 @@ protected:
   void SetUp() override { SetUpDevices("Dorian"); }
   void TearDown() override;
   FT_HANDLE h = nullptr;
+};
+
+using TRegs = std::vector<std::pair<int, int>>;
+
+// Captures programmed register by register, as a host would.
+class TCaptureTest : public TEmuTest {
+protected:
+  // A fresh instrument of model with image loaded, instant captures, exact
+  // samples and the default signals overridden by signals.
+  void Use(const char *model, const char *image, const char *signals = nullptr);
+  // Register writes in one transfer.
+  void Set(const TRegs &regs);
+  // Memory positions per bank and the post-trigger count (registers 3..5, 0..2).
+  void Memory(uint32_t positions, uint32_t post);
+  void Start() { Set({{9, 0}, {6, 1}}); }
+  int Status() { return ReadReg(h, 10); }
+  // Polls the status until it has all of bits; false after a second.
+  bool WaitFor(int bits);
+  velkemu_capture Info();
+  TBytes Bank(int port, uint32_t n) { return Ask(h, ReadCmd(port, n), n); }
+  // The logic analyzer at 1 MHz, triggered by force: the 32-bit samples of
+  // the positions its memory holds, sample first_sample first.
+  std::vector<uint32_t> LogicCapture(uint32_t positions);
 };

@@ -1,0 +1,73 @@
+// The capture workers: one capture, captures back to back, and captures that
+// force the trigger after one buffer time. Each runs on its own thread, talks
+// to the library through the record's table and to the front end through the
+// observer; the windows reach it only through the record's flags.
+#pragma once
+
+#include "observer.h"
+#include "record.h"
+
+#include <QThread>
+
+class TCaptureThread : public QThread {
+public:
+  TCaptureThread(TVELK &r, TCaptureObserver &observer) : R(r), fObserver(observer) {}
+
+protected:
+  // Status text, shown.
+  void Say(const char *text);
+  void Say(const QString &text);
+  // The library's last error into StatusText; true when there is one.
+  bool LibraryFailed() { return R.LibraryError() != 0; }
+  // Ends a capture that failed or was told to stop, with the notifications.
+  void Finish(const char *status);
+  void Present() { fObserver.PresentCapture(); }
+  // Polls the status until one of the bits is set; false when told to stop
+  // (the instrument is stopped then). onEachPass runs before every read.
+  template <typename F> bool WaitFor(uint8_t bits, F onEachPass);
+  bool WaitFor(uint8_t bits);
+  // Sends the configuration (again); false on a library error.
+  bool Reapply();
+  void SetThreshold();
+  void TriggerSound();
+  // The capture delay phase; false when told to stop.
+  bool CaptureDelayPhase();
+  // The data of the parts present; false on a library error.
+  bool ReadData();
+  // Simulated mode: one buffer of generated data of the present parts.
+  void Simulate();
+  const char *WaitingText() const;
+
+  TVELK &R;
+  TCaptureObserver &fObserver;
+};
+
+class TSingleThread : public TCaptureThread {
+public:
+  using TCaptureThread::TCaptureThread;
+
+protected:
+  void run() override;
+
+private:
+  void RunStrobe();
+};
+
+class TRepeatThread : public TCaptureThread {
+public:
+  using TCaptureThread::TCaptureThread;
+
+protected:
+  void run() override;
+};
+
+class TAutoThread : public TCaptureThread {
+public:
+  using TCaptureThread::TCaptureThread;
+
+protected:
+  void run() override;
+};
+
+// ThreadPriority 0..6 as the thread priorities idle .. time-critical.
+QThread::Priority WorkerPriority(uint8_t threadPriority);

@@ -1,0 +1,238 @@
+// velkcli: the acquisition core on the command line.
+//
+//   velkcli [--emulate MODEL[,MODEL...]] list
+//   velkcli [--emulate ...] [--device N | --demo MODEL] [--load FILE]
+//           [--save FILE [--digital]] [--save-settings] [info]
+#include "files.h"
+#include "format.h"
+#include "record.h"
+#include "settings.h"
+#include "startup.h"
+#include "terminal_ui.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char kUsage[] =
+    "usage: velkcli [--emulate MODEL[,MODEL...]] list\n"
+    "       velkcli [--emulate MODEL[,MODEL...]] [--device N | --demo MODEL]\n"
+    "               [--load FILE] [--save FILE [--digital]] [--save-settings] [info]\n"
+    "MODEL: Ardent, Brisk, Cobalt, Dorian, Dorian-12 (--emulate also takes Fenwick)\n";
+
+struct TOptions {
+  QString command;
+  QString emulate;
+  int device = 0;
+  QString demo;
+  QString load, save;
+  bool digital = false;
+  bool saveSettings = false;
+};
+
+int Usage(const char *problem) {
+  if (problem) std::fprintf(stderr, "velkcli: %s\n", problem);
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+void Out(const QString &line) {
+  std::printf("%s\n", line.toLocal8Bit().constData());
+}
+
+int Fail(const TVELK *r, const TTerminalUi &ui) {
+  QString text = ui.LastMessage;
+  if (r && r->StatusText[0]) text = QString::fromLatin1(r->StatusText);
+  if (!text.isEmpty() && text != ui.LastMessage)
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  return 1;
+}
+
+int List(const QString &appFolder) {
+  TVELK r;
+  if (!BindLibrary(r, appFolder + QStringLiteral("libvelkio.so"))) {
+    std::fprintf(stderr, "%s\n", r.StatusText);
+    return 1;
+  }
+  r.Lib.InitDriver();
+  std::u16string folder = appFolder.toStdU16String();
+  r.Lib.SetPath(folder.c_str());
+  int32_t ids[8] = {};
+  uint8_t models[8] = {};
+  int32_t n = std::min<int32_t>(r.Lib.ListDevices(ids, models), 8);
+  int status = 0;
+  if (r.LibraryError() != 0) {
+    std::fprintf(stderr, "%s\n", r.StatusText);
+    status = 1;
+  }
+  for (int32_t i = 0; i < n && status == 0; ++i) {
+    char description[kDescriptionSize] = {};
+    r.Lib.GetDeviceDescr(ids[i], description);
+    Out(QStringLiteral("%1\t%2\t%3").arg(i).arg(models[i]).arg(QString::fromLatin1(description)));
+  }
+  r.Lib.FreeDriver();
+  UnbindLibrary(r);
+  return status;
+}
+
+void Info(const TVELK &r, const QString &title) {
+  Out(QStringLiteral("Device: %1%2")
+          .arg(QString::fromLatin1(r.DeviceDescription),
+               r.HardwarePresent ? QString() : QStringLiteral(" (demo)")));
+  Out(QStringLiteral("Model code: %1").arg(r.ModelCode));
+  Out(QStringLiteral("Title: %1").arg(title));
+  Out(QStringLiteral("Serial number: %1").arg(QString::fromLatin1(r.SerialNumber)));
+  Out(QStringLiteral("Firmware version: %1").arg(QString::fromLatin1(r.FirmwareVersion)));
+  Out(QStringLiteral("Buffer capacity: %1").arg(r.BufferCapacity));
+  QStringList features;
+  if (r.DeviceFeatures & 0x01) features << QStringLiteral("analog");
+  if (r.DeviceFeatures & 0x02) features << QStringLiteral("digital");
+  if (r.DeviceFeatures & 0x04) features << QStringLiteral("edge counter");
+  if (r.DeviceFeatures & 0x08) features << QStringLiteral("edge skip");
+  if (r.DeviceFeatures & 0x10) features << QStringLiteral("capture delay");
+  Out(QStringLiteral("Features: 0x%1 (%2)")
+          .arg(r.DeviceFeatures, 2, 16, QLatin1Char('0'))
+          .arg(features.join(QStringLiteral(", "))));
+  if (r.HasDigital()) Out(QStringLiteral("Digital channels: %1").arg(r.DigitalChannelCount));
+  QStringList clocks;
+  int32_t clockCount = r.Lib.GetClockItems(0x100);
+  for (int32_t i = 0; i < clockCount; ++i)
+    clocks << FormatFrequency(r.Lib.GetClockItems(0x200 + i));
+  Out(QStringLiteral("Clocks: %1").arg(clocks.join(QStringLiteral(", "))));
+  if (r.HasAnalog()) {
+    QStringList gains;
+    int32_t gainCount = r.Lib.GetGainItems(0x100);
+    double divider = r.Probes[r.ProbeChA >= 0 && r.ProbeChA < 3 ? r.ProbeChA : 0].Divider;
+    for (int32_t i = 0; i < gainCount; ++i)
+      gains << FormatVoltage(r, -1, r.Lib.GetGainItems(0x200 + i) * divider * 0.2) +
+                   QStringLiteral("/div");
+    Out(QStringLiteral("Gains: %1").arg(gains.join(QStringLiteral(", "))));
+  }
+}
+
+// The file kind that the extension names.
+int KindOf(const TVELK &r, const QString &path, bool digital) {
+  QString ext = QFileInfo(path).suffix().toLower();
+  bool logic = digital || !r.HasAnalog();
+  if (ext == QStringLiteral("prj")) return 0;
+  if (ext == QStringLiteral("set")) return 1;
+  if (ext == QStringLiteral("bin")) return logic ? 4 : 2;
+  if (ext == QStringLiteral("txt")) return logic ? 5 : 3;
+  return -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  QCoreApplication app(argc, argv);
+  QStringList args = app.arguments();
+  args.removeFirst();
+  TOptions o;
+  for (int i = 0; i < args.size(); ++i) {
+    const QString &a = args[i];
+    auto next = [&](QString &into) {
+      if (i + 1 >= args.size()) return false;
+      into = args[++i];
+      return true;
+    };
+    QString value;
+    if (a == QStringLiteral("--emulate")) {
+      if (!next(o.emulate)) return Usage("--emulate needs a model list");
+    } else if (a == QStringLiteral("--device")) {
+      bool ok = false;
+      if (!next(value) || (o.device = value.toInt(&ok), !ok) || o.device < 0)
+        return Usage("--device needs a number from the list");
+    } else if (a == QStringLiteral("--demo")) {
+      if (!next(o.demo)) return Usage("--demo needs a model");
+    } else if (a == QStringLiteral("--load")) {
+      if (!next(o.load)) return Usage("--load needs a file");
+    } else if (a == QStringLiteral("--save")) {
+      if (!next(o.save)) return Usage("--save needs a file");
+    } else if (a == QStringLiteral("--digital")) {
+      o.digital = true;
+    } else if (a == QStringLiteral("--save-settings")) {
+      o.saveSettings = true;
+    } else if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (!a.startsWith('-') && o.command.isEmpty()) {
+      o.command = a;
+    } else {
+      return Usage(("unknown argument " + a.toLocal8Bit()).constData());
+    }
+  }
+  if (!o.command.isEmpty() && o.command != QStringLiteral("list") &&
+      o.command != QStringLiteral("info"))
+    return Usage(("unknown command " + o.command.toLocal8Bit()).constData());
+
+  QString appFolder = ProgramFolder();
+  if (!o.emulate.isEmpty()) {
+    // The emulator stands in for the driver for this process only.
+    qputenv("VELK_D2XX_LIBRARY", (appFolder + QStringLiteral("libvelkemu.so")).toLocal8Bit());
+    qputenv("VELK_EMULATE", o.emulate.toLocal8Bit());
+  }
+  if (o.command == QStringLiteral("list")) return List(appFolder);
+
+  TTerminalUi ui;
+  TStartupOptions options;
+  options.AppFolder = appFolder;
+  if (!o.demo.isEmpty()) {
+    options.ForceSimulation = true;
+    ui.AllowDemo = true;
+    ui.Choice = -1;
+    for (int k = 0; k < 5; ++k)
+      if (o.demo.compare(QString::fromLatin1(kSimulatedModels[k]), Qt::CaseInsensitive) == 0)
+        ui.Choice = k;
+    if (ui.Choice < 0) return Usage("--demo takes Ardent, Brisk, Cobalt, Dorian or Dorian-12");
+  } else {
+    ui.Choice = o.device;
+  }
+
+  TStartup startup(&ui, options);
+  if (!startup.Init()) {
+    if (startup.CancelledFlag) {
+      if (ui.NoInstrument)
+        std::fprintf(stderr, "velkcli: no instrument attached (--demo MODEL simulates one)\n");
+      else
+        std::fprintf(stderr, "velkcli: there is no instrument %d\n", o.device);
+      startup.Shutdown(false);
+      return 1;
+    }
+    startup.Shutdown(false); // shows the error text
+    return 1;
+  }
+  TVELK &r = *startup.Record();
+  int status = 0;
+  if (o.device > 0 && o.device >= startup.DevicesFound) {
+    std::fprintf(stderr, "velkcli: there is no instrument %d\n", o.device);
+    startup.Shutdown(false);
+    return 1;
+  }
+  if (!o.load.isEmpty()) {
+    ui.LastMessage.clear();
+    r.SetStatus("");
+    if (!LoadFile(r, o.load)) status = Fail(&r, ui);
+  }
+  if (status == 0 && !o.save.isEmpty()) {
+    int kind = KindOf(r, o.save, o.digital);
+    if (kind < 0) {
+      std::fprintf(stderr, "velkcli: --save takes a .prj, .set, .bin or .txt file\n");
+      status = 2;
+    } else {
+      r.LastFileKind = static_cast<uint8_t>(kind);
+      r.FileName = o.save;
+      r.SetStatus("");
+      ui.LastMessage.clear();
+      if (!SaveFile(r)) status = Fail(&r, ui);
+    }
+  }
+  if (status == 0 && o.command == QStringLiteral("info")) Info(r, startup.Title());
+  startup.Shutdown(o.saveSettings && status == 0);
+  return status;
+}
