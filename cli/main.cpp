@@ -3,6 +3,7 @@
 //   velkcli [--emulate MODEL[,MODEL...]] list
 //   velkcli [--emulate ...] [--device N | --demo MODEL] [--load FILE]
 //           [--save FILE [--digital]] [--save-settings] [info]
+#include "analysis.h"
 #include "files.h"
 #include "format.h"
 #include "record.h"
@@ -23,7 +24,10 @@ namespace {
 const char kUsage[] =
     "usage: velkcli [--emulate MODEL[,MODEL...]] list\n"
     "       velkcli [--emulate MODEL[,MODEL...]] [--device N | --demo MODEL]\n"
-    "               [--load FILE] [--save FILE [--digital]] [--save-settings] [info]\n"
+    "               [--load FILE] [--autoset] [--capture single|repeat N|auto N]\n"
+    "               [--measure] [--decode] [--edges] [--search PATTERN]\n"
+    "               [--spectrum FILE.csv [--dft FROM TO]]\n"
+    "               [--save FILE [--digital]] [--save-settings] [info]\n"
     "MODEL: Ardent, Brisk, Cobalt, Dorian, Dorian-12 (--emulate also takes Fenwick)\n";
 
 struct TOptions {
@@ -34,6 +38,7 @@ struct TOptions {
   QString load, save;
   bool digital = false;
   bool saveSettings = false;
+  TAnalysisOptions analysis;
 };
 
 int Usage(const char *problem) {
@@ -156,6 +161,37 @@ int main(int argc, char **argv) {
       if (!next(o.save)) return Usage("--save needs a file");
     } else if (a == QStringLiteral("--digital")) {
       o.digital = true;
+      o.analysis.Digital = true;
+    } else if (a == QStringLiteral("--capture")) {
+      if (!next(o.analysis.Capture)) return Usage("--capture needs single, repeat N or auto N");
+      if (o.analysis.Capture == QStringLiteral("repeat") ||
+          o.analysis.Capture == QStringLiteral("auto")) {
+        bool ok = false;
+        if (!next(value) || (o.analysis.Count = value.toInt(&ok), !ok) || o.analysis.Count < 1)
+          return Usage("--capture repeat and auto need a number of captures");
+      } else if (o.analysis.Capture != QStringLiteral("single")) {
+        return Usage("--capture needs single, repeat N or auto N");
+      }
+    } else if (a == QStringLiteral("--autoset")) {
+      o.analysis.Autoset = true;
+    } else if (a == QStringLiteral("--measure")) {
+      o.analysis.Measure = true;
+    } else if (a == QStringLiteral("--decode")) {
+      o.analysis.Decode = true;
+    } else if (a == QStringLiteral("--edges")) {
+      o.analysis.Edges = true;
+    } else if (a == QStringLiteral("--search")) {
+      if (!next(o.analysis.Search)) return Usage("--search needs a pattern");
+    } else if (a == QStringLiteral("--spectrum")) {
+      if (!next(o.analysis.Spectrum)) return Usage("--spectrum needs a file");
+    } else if (a == QStringLiteral("--dft")) {
+      QString from, to;
+      bool ok1 = false, ok2 = false;
+      if (!next(from) || !next(to)) return Usage("--dft needs FROM and TO");
+      o.analysis.Dft = true;
+      o.analysis.DftFrom = from.toUInt(&ok1);
+      o.analysis.DftTo = to.toUInt(&ok2);
+      if (!ok1 || !ok2) return Usage("--dft needs two sample numbers");
     } else if (a == QStringLiteral("--save-settings")) {
       o.saveSettings = true;
     } else if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
@@ -219,6 +255,7 @@ int main(int argc, char **argv) {
     r.SetStatus("");
     if (!LoadFile(r, o.load)) status = Fail(&r, ui);
   }
+  if (status == 0) status = RunAnalysis(r, o.analysis);
   if (status == 0 && !o.save.isEmpty()) {
     int kind = KindOf(r, o.save, o.digital);
     if (kind < 0) {
