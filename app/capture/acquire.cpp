@@ -1,6 +1,7 @@
 #include "acquire.h"
 
 #include "autoevent.h"
+#include "spectrum.h"
 
 #include <QDateTime>
 #include <QThread>
@@ -15,15 +16,15 @@ std::mt19937 SeededByTicks() {
 }
 
 void HandOverToSpectrum(TVELK &r) {
-  if (r.FFTBusy.load(std::memory_order_acquire)) return;
-  const size_t n = r.BuffLength;
-  if (!r.SamplesA.empty() && !r.FFTInputA.empty())
-    std::copy_n(r.SamplesA.begin(), std::min({n, r.SamplesA.size(), r.FFTInputA.size()}),
-                r.FFTInputA.begin());
-  if (!r.SamplesB.empty() && !r.FFTInputB.empty())
-    std::copy_n(r.SamplesB.begin(), std::min({n, r.SamplesB.size(), r.FFTInputB.size()}),
-                r.FFTInputB.begin());
-  if (r.SpectrumEvent) r.SpectrumEvent->Set();
+  // Each channel goes over only when both its samples and its spectrum copy exist.
+  const float *a = !r.SamplesA.empty() && !r.FFTInputA.empty() ? r.SamplesA.data() : nullptr;
+  const float *b = !r.SamplesB.empty() && !r.FFTInputB.empty() ? r.SamplesB.data() : nullptr;
+  size_t n = r.BuffLength;
+  if (a)
+    n = std::min(n, r.SamplesA.size());
+  if (b)
+    n = std::min(n, r.SamplesB.size());
+  HandOverSpectrumInputs(r, a, b, n);
 }
 
 } // namespace

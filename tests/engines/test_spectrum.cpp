@@ -18,6 +18,7 @@
 #include <mutex>
 #include <numbers>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -257,7 +258,9 @@ TEST(SpectrumDFT, MatchesTheDirectSum) {
     ASSERT_TRUE(DirectDFT(direct.x.data(), direct.y.data(), N));
     const double err = RelativeError(fast, direct);
     EXPECT_LT(err, 1e-9) << N;
-    RecordProperty("relative_error_" + std::to_string(N), std::to_string(err));
+    std::ostringstream text;
+    text << std::scientific << err;
+    RecordProperty("relative_error_" + std::to_string(N), text.str());
   }
 }
 
