@@ -36,6 +36,15 @@ protected:
             QString::fromLocal8Bit(p.readAllStandardError())};
   }
   QString File(const QString &name) const { return home.filePath(name); }
+  // A settings file (UTF-16 store) with the given sections, as the application writes them.
+  void WriteStore(const QString &name, const QString &body) {
+    QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Project>\r\n") +
+                   body + QStringLiteral("</Project>");
+    QFile f(File(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("\xFF\xFE", 2);
+    f.write(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+  }
   QTemporaryDir home;
 };
 
@@ -141,6 +150,85 @@ TEST_F(CliTest, MissingInstrumentIsAClearFailure) {
   r = Run({"info"});
   EXPECT_NE(r.exitCode, 0);
   EXPECT_TRUE(r.err.contains("no instrument attached")) << r.err.toStdString();
+}
+
+TEST_F(CliTest, CaptureAndMeasureAnEmulatedScope) {
+  TRun r = Run({"--emulate", "Dorian", "--capture", "single", "--measure", "--spectrum",
+                File("spectrum.csv")});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("Waiting for analog trigger...")) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("Capture stopped."));
+  EXPECT_TRUE(r.out.contains("A Freq 1kHz\n")) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains("A Period 1ms\n") || r.out.contains("A Period 999.98µs\n") ||
+              r.out.contains("A Period 1.00"))
+      << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains("A Pk-Pk "));
+  QFile csv(File("spectrum.csv"));
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(csv.readLine().startsWith("Bin,Frequency (Hz),Magnitude A,Phase A (deg)"));
+}
+
+TEST_F(CliTest, RepeatedAndAutoCapturesInDemoMode) {
+  TRun r = Run({"--demo", "Cobalt", "--capture", "repeat", "3", "--measure"});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("A RMS "));
+  r = Run({"--demo", "Cobalt", "--capture", "auto", "2"});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  r = Run({"--demo", "Cobalt", "--capture", "sometimes"});
+  EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST_F(CliTest, DecodesTheSerialTextOfTheEmulatedAnalyzer) {
+  // A settings file with an RS-232 decoder on channel 9 (D8, which carries
+  // text at 9600 baud), the edge counter on channel 10 and a 1 MHz clock.
+  QString digital;
+  for (int n = 0; n < 40; ++n) {
+    uint32_t word = n < 8    ? 0x1400 + n
+                    : n == 8 ? 0x1820
+                    : n == 9 ? 0x1C08
+                    : n < 33 ? 0x1400 + n - 1
+                             : 0;
+    digital += QStringLiteral(" <ChConfig%1 value = \"%2\"/>\r\n").arg(n).arg(word, 0, 16);
+  }
+  WriteStore("serial.set",
+             "<Device>\r\n <Signature value = \"Brisk\"/>\r\n</Device>\r\n"
+             "<File>\r\n <Type value = \"1\"/>\r\n</File>\r\n"
+             "<General>\r\n <SamplingRate value = \"7\"/>\r\n <BuffLength value = \"20000\"/>\r\n"
+             "</General>\r\n<Digital>\r\n" +
+                 digital +
+                 " <EdgeConter value = \"1\"/>\r\n <EdgeCounterCh value = \"9\"/>\r\n"
+                 "</Digital>\r\n<Interpreters>\r\n <Intp0Name value = \"Serial\"/>\r\n"
+                 " <Intp0Type value = \"1\"/>\r\n <Intp0BaudRate value = \"2580\"/>\r\n"
+                 "</Interpreters>\r\n");
+  TRun r = Run({"--emulate", "Brisk", "--load", File("serial.set"), "--capture", "single",
+                "--decode", "--edges", "--search", "1XXXXXXXX1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  QString text;
+  for (const QString &line : r.out.split('\n'))
+    if (line.startsWith("Serial\t")) {
+      QStringList f = line.split('\t');
+      ASSERT_GE(f.size(), 4);
+      EXPECT_LE(f[1].toInt(), f[2].toInt());
+      if (f.size() == 4) text += QChar(f[3].toInt(nullptr, 16));
+    }
+  EXPECT_TRUE(text.contains("Hello from Velk")) << text.toStdString() << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains("Edges (asynchronous): ")) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains("Edges (synchronous): "));
+  QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+  bool searched = false;
+  for (const QString &line : lines) {
+    bool number = false;
+    line.toLongLong(&number);
+    searched |= number;
+  }
+  EXPECT_TRUE(searched) << "the search printed the sample it found";
+}
+
+TEST_F(CliTest, AutosetOnTheEmulatedScopeEndsInACapture) {
+  TRun r = Run({"--emulate", "Dorian", "--autoset", "--measure"});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("Autoset in progress... ")) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("A Freq 1kHz\n")) << r.out.toStdString();
 }
 
 } // namespace
