@@ -90,15 +90,34 @@ bool TCaptureThread::CaptureDelayPhase() {
   return ok;
 }
 
-bool TCaptureThread::ReadData() {
-  if (R.HasAnalog()) ReadAnalogData(R);
-  if (R.HasDigital()) ReadDigitalData(R);
-  return !LibraryFailed();
+void TCaptureThread::Fail() {
+  requestInterruption();
+  Finish(nullptr);
+}
+
+bool TCaptureThread::Transfer() {
+  R.Lib.StopCapture();
+  Say("Transfering data...");
+  Simulate();
+  if (LibraryFailed()) {
+    Fail();
+    return false;
+  }
+  return true;
 }
 
 void TCaptureThread::Simulate() {
   if (R.HasAnalog()) ReadAnalogData(R);
   if (R.HasDigital()) ReadDigitalData(R);
+}
+
+void TCaptureThread::SimulateUntilStopped() {
+  while (!isInterruptionRequested()) {
+    QThread::yieldCurrentThread();
+    Simulate();
+    Present();
+  }
+  Finish("Capture stopped.");
 }
 
 const char *TCaptureThread::WaitingText() const {
@@ -119,8 +138,7 @@ void TSingleThread::run() {
   Say("Starting capture...");
   ApplyCaptureConfig(R);
   if (LibraryFailed()) {
-    requestInterruption();
-    Finish(nullptr);
+    Fail();
     return;
   }
   R.ConfigApplied = 1;
@@ -150,13 +168,7 @@ void TSingleThread::run() {
   if (!CaptureDelayPhase()) return;
   Say("Filling post-trigger buffer...");
   if (!WaitFor(kComplete)) return;
-  R.Lib.StopCapture();
-  Say("Transfering data...");
-  if (!ReadData()) {
-    requestInterruption();
-    Finish(nullptr);
-    return;
-  }
+  if (!Transfer()) return;
   Present();
   Finish("Capture stopped.");
 }
@@ -165,8 +177,7 @@ void TSingleThread::RunStrobe() {
   Say("Starting capture...");
   ApplyCaptureConfig(R);
   if (LibraryFailed()) {
-    requestInterruption();
-    Finish(nullptr);
+    Fail();
     return;
   }
   R.Lib.StartCapture();
@@ -194,12 +205,7 @@ void TSingleThread::RunStrobe() {
 
 void TRepeatThread::run() {
   if (!R.HardwarePresent) {
-    while (!isInterruptionRequested()) {
-      QThread::yieldCurrentThread();
-      Simulate();
-      Present();
-    }
-    Finish("Capture stopped.");
+    SimulateUntilStopped();
     return;
   }
   Say("Starting capture...");
@@ -207,8 +213,7 @@ void TRepeatThread::run() {
   for (;;) {
     QThread::yieldCurrentThread();
     if (R.ConfigApplied == 0 && !Reapply()) {
-      requestInterruption();
-      Finish(nullptr);
+      Fail();
       return;
     }
     R.Lib.StartCapture();
@@ -250,13 +255,7 @@ void TRepeatThread::run() {
     if (!CaptureDelayPhase()) return;
     Say("Filling post-trigger buffer...");
     if (!WaitFor(kComplete)) return;
-    R.Lib.StopCapture();
-    Say("Transfering data...");
-    if (!ReadData()) {
-      requestInterruption();
-      Finish(nullptr);
-      return;
-    }
+    if (!Transfer()) return;
     Present();
     if (isInterruptionRequested()) {
       Finish("Capture stopped.");
@@ -267,12 +266,7 @@ void TRepeatThread::run() {
 
 void TAutoThread::run() {
   if (!R.HardwarePresent) {
-    while (!isInterruptionRequested()) {
-      QThread::yieldCurrentThread();
-      Simulate();
-      Present();
-    }
-    Finish("Capture stopped.");
+    SimulateUntilStopped();
     return;
   }
   Say("Starting capture...");
@@ -280,8 +274,7 @@ void TAutoThread::run() {
   for (;;) {
     QThread::yieldCurrentThread();
     if (R.ConfigApplied == 0 && !Reapply()) {
-      requestInterruption();
-      Finish(nullptr);
+      Fail();
       return;
     }
     if (R.ThresholdApplied == 0) SetThreshold();
@@ -322,13 +315,7 @@ void TAutoThread::run() {
       Finish("Capture stopped.");
       return;
     }
-    R.Lib.StopCapture();
-    Say("Transfering data...");
-    if (!ReadData()) {
-      requestInterruption();
-      Finish(nullptr);
-      return;
-    }
+    if (!Transfer()) return;
     Present();
     if (isInterruptionRequested()) {
       Finish("Capture stopped.");

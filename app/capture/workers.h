@@ -32,10 +32,16 @@ protected:
   void TriggerSound();
   // The capture delay phase; false when told to stop.
   bool CaptureDelayPhase();
-  // The data of the parts present; false on a library error.
-  bool ReadData();
-  // Simulated mode: one buffer of generated data of the present parts.
+  // A library error ends the worker: its text stays, the controls come back.
+  void Fail();
+  // Stops the instrument and reads the data of the parts present; false (the
+  // worker has failed) on a library error.
+  bool Transfer();
+  // The data of the parts present: from the instrument, or generated in
+  // simulated mode.
   void Simulate();
+  // Simulated repeat and auto modes: generated captures until told to stop.
+  void SimulateUntilStopped();
   const char *WaitingText() const;
 
   TVELK &R;
