@@ -241,10 +241,10 @@ VELKEMU_EXPORT int velkemu_get_capture(int dev, velkemu_capture *out) {
   });
 }
 
-VELKEMU_EXPORT int velkemu_set_signals(const char *spec) {
+VELKEMU_EXPORT int velkemu_set_signals(const char *list) {
   TEmulator &e = Emu();
   std::lock_guard<std::mutex> lock(e.mu);
-  return TSignalSet::Make(spec ? spec : std::getenv("VELK_EMULATE_SIGNALS"), e.bench.signals) ? 0
+  return TSignalSet::Make(list ? list : std::getenv("VELK_EMULATE_SIGNALS"), e.bench.signals) ? 0
                                                                                               : -1;
 }
 

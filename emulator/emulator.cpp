@@ -30,12 +30,12 @@ std::vector<std::string> SplitList(const char *list) {
   return items;
 }
 
-// The environment's signals and speed; a spec with a syntax error or a speed
+// The environment's signals and speed; a signal list with a syntax error or a speed
 // that is not a number of at least 0 is reported and ignored.
 void LoadSignals(TBench &bench) {
-  const char *spec = std::getenv("VELK_EMULATE_SIGNALS");
+  const char *list = std::getenv("VELK_EMULATE_SIGNALS");
   std::string why;
-  if (!TSignalSet::Make(spec, bench.signals, &why)) {
+  if (!TSignalSet::Make(list, bench.signals, &why)) {
     std::fprintf(stderr, "velkemu: VELK_EMULATE_SIGNALS ignored: %s\n", why.c_str());
     TSignalSet::Make(nullptr, bench.signals);
   }

@@ -433,9 +433,9 @@ bool ApplyItem(const std::string &item, TSignalSet &set, std::string &why) {
   return true;
 }
 
-bool Apply(const char *spec, TSignalSet &set, std::string &why) {
-  if (!spec) return true;
-  for (const std::string &raw : Split(spec, ',')) {
+bool Apply(const char *list, TSignalSet &set, std::string &why) {
+  if (!list) return true;
+  for (const std::string &raw : Split(list, ',')) {
     std::string item = Trim(raw);
     if (item.empty()) continue;
     if (!ApplyItem(item, set, why)) return false;
@@ -452,7 +452,7 @@ TSignalSet Blank() {
 
 } // namespace
 
-bool TSignalSet::Make(const char *spec, TSignalSet &out, std::string *error) {
+bool TSignalSet::Make(const char *list, TSignalSet &out, std::string *error) {
   static const TSignalSet defaults = [] {
     TSignalSet set = Blank();
     std::string why;
@@ -461,7 +461,7 @@ bool TSignalSet::Make(const char *spec, TSignalSet &out, std::string *error) {
   }();
   TSignalSet set = defaults;
   std::string why;
-  if (!Apply(spec, set, why)) {
+  if (!Apply(list, set, why)) {
     if (error) *error = why;
     return false;
   }

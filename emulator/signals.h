@@ -65,12 +65,13 @@ struct TSignalSet {
   double clockRate = 1e6; // CLK, Hz
   double clockDuty = 0.5;
 
-  // The default set, overridden by spec (nullptr or "" for none). Returns false
-  // and leaves *out alone when spec has a syntax error; error then tells why.
-  static bool Make(const char *spec, TSignalSet &out, std::string *error = nullptr);
+  // The default set, overridden by a signal list (nullptr or "" for none).
+  // Returns false and leaves *out alone when the list has a syntax error;
+  // error then tells why.
+  static bool Make(const char *list, TSignalSet &out, std::string *error = nullptr);
 };
 
-// The default set as a spec, for the README and for tests.
+// The default set as a signal list.
 extern const char *const kDefaultSignals;
 
 } // namespace velkemu

@@ -146,9 +146,9 @@ typedef struct velkemu_capture {
 int velkemu_get_capture(int dev, velkemu_capture *out);
 
 // The signals on every instrument's inputs: the default set overridden per
-// channel by spec (syntax in emulator/README.md); NULL: what VELK_EMULATE_SIGNALS
+// channel by a signal list (syntax in emulator/README.md); NULL: what VELK_EMULATE_SIGNALS
 // says. 0, or -1 with nothing changed for a syntax error. Takes effect at once.
-int velkemu_set_signals(const char *spec);
+int velkemu_set_signals(const char *list);
 // Simulated seconds per wall second (VELK_EMULATE_SPEED at load, default 1);
 // 0 runs every capture as far as it can at each contact. -1 for a negative
 // factor. velkemu_reset leaves it (and the noise) as it is.

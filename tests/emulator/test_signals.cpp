@@ -1,4 +1,4 @@
-// The signals on the inputs: the syntax of a signal set, the shapes of the
+// The signals on the inputs: the syntax of a signal list, the shapes of the
 // logic signals, the serial line's polarity and the converter codes of the
 // analog inputs.
 #include "emu_test_support.h"
@@ -10,7 +10,7 @@ namespace {
 
 using Signals = TCaptureTest;
 
-TEST_F(Signals, SpecSyntax) {
+TEST_F(Signals, ListSyntax) {
   const char *valid[] = {
       "",
       " , ,",
@@ -22,8 +22,8 @@ TEST_F(Signals, SpecSyntax) {
       "D9=uart:9600",
       "CLK=clock:2000000:30",
   };
-  for (const char *spec : valid)
-    EXPECT_EQ(0, velkemu_set_signals(spec)) << spec;
+  for (const char *list : valid)
+    EXPECT_EQ(0, velkemu_set_signals(list)) << list;
   const char *invalid[] = {
       "A",                          // no '='
       "A=",                         // no signal
@@ -51,11 +51,11 @@ TEST_F(Signals, SpecSyntax) {
       "CLK=pattern:1",              //
       "A=sine:1000:100,D0=bogus:1", // one bad item spoils the set
   };
-  for (const char *spec : invalid)
-    EXPECT_EQ(-1, velkemu_set_signals(spec)) << spec;
+  for (const char *list : invalid)
+    EXPECT_EQ(-1, velkemu_set_signals(list)) << list;
 }
 
-TEST_F(Signals, FailedSpecChangesNothingAndResetReadsTheEnvironment) {
+TEST_F(Signals, FailedListChangesNothingAndResetReadsTheEnvironment) {
   setenv("VELK_EMULATE_SIGNALS", "D3=high", 1);
   SetUpDevices("Brisk", false);
   ASSERT_EQ(0, velkemu_load_image(0, "BriskLF"));
