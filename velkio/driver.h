@@ -93,7 +93,11 @@ protected:
   // Waits until the ready poll's 10 ms steps, kept separate for the tests' sake.
   bool ReadBank(uint8_t reg, uint8_t *data, uint32_t length);
   int32_t HalfAtFastest(int32_t value) const;
-  bool Fastest() const { return V.CaptureParams.ClockIndex == 0; }
+  // The fastest internal clock, where two banks take turns. An external clock
+  // keeps the stored clock index, which must not make it look interleaved.
+  bool Fastest() const {
+    return V.CaptureParams.ClockSource == 0 && V.CaptureParams.ClockIndex == 0;
+  }
   // Hysteresis-adjusted trigger levels in converter codes relative to mid-scale.
   void TriggerLevels(const int32_t hysteresis[4], int32_t &upper, int32_t &lower) const;
   uint8_t ZeroCode(bool channelA, int32_t gain) const;

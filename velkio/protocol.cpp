@@ -89,15 +89,24 @@ TImageParse ReadServiceFile(const std::string &path, std::vector<uint8_t> &image
   return TImageParse::Ok;
 }
 
+bool TProtocol::Purge() {
+  if (fUSB.PurgeBeforeCommand()) return true;
+  // The bridge refuses even to clear its queues: the instrument is gone (or
+  // there is no driver). Saying so with a code lets a caller that polls the
+  // status stop instead of reading zeros forever.
+  fState.ReportError(1, "Communication error. Device not found.");
+  return false;
+}
+
 bool TProtocol::WriteRegister(uint8_t reg, uint8_t value) {
-  if (!fUSB.PurgeBeforeCommand()) return false;
+  if (!Purge()) return false;
   uint8_t packet[kPacketSize];
   MakeRegisterWrite(packet, reg, value);
   return fUSB.Write(packet, kPacketSize);
 }
 
 bool TProtocol::ReadRegister(uint8_t reg, uint8_t &value) {
-  if (!fUSB.PurgeBeforeCommand()) return false;
+  if (!Purge()) return false;
   uint8_t header[kHeaderSize];
   MakeHeader(header, reg, false, 1);
   if (!fUSB.Write(header, kHeaderSize)) return false;
@@ -108,7 +117,7 @@ bool TProtocol::ReadRegister(uint8_t reg, uint8_t &value) {
 }
 
 bool TProtocol::WriteBlock(uint8_t reg, const uint8_t *data, uint32_t length) {
-  if (!fUSB.PurgeBeforeCommand()) return false;
+  if (!Purge()) return false;
   uint8_t header[kHeaderSize];
   MakeHeader(header, reg, true, length);
   if (!fUSB.Write(header, kHeaderSize)) return false;
@@ -116,7 +125,7 @@ bool TProtocol::WriteBlock(uint8_t reg, const uint8_t *data, uint32_t length) {
 }
 
 bool TProtocol::ReadBlock(uint8_t reg, uint8_t *data, uint32_t length) {
-  if (!fUSB.PurgeBeforeCommand()) return false;
+  if (!Purge()) return false;
   uint8_t header[kHeaderSize];
   MakeHeader(header, reg, false, length);
   if (!fUSB.Write(header, kHeaderSize)) return false;

@@ -73,6 +73,7 @@ public:
   TVelkio &State() { return fState; }
 
 private:
+  bool Purge();
   bool SendStream(const std::vector<uint8_t> &image);
 
   TUSB &fUSB;

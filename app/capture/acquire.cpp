@@ -20,10 +20,8 @@ void HandOverToSpectrum(TVELK &r) {
   const float *a = !r.SamplesA.empty() && !r.FFTInputA.empty() ? r.SamplesA.data() : nullptr;
   const float *b = !r.SamplesB.empty() && !r.FFTInputB.empty() ? r.SamplesB.data() : nullptr;
   size_t n = r.BuffLength;
-  if (a)
-    n = std::min(n, r.SamplesA.size());
-  if (b)
-    n = std::min(n, r.SamplesB.size());
+  if (a) n = std::min(n, r.SamplesA.size());
+  if (b) n = std::min(n, r.SamplesB.size());
   HandOverSpectrumInputs(r, a, b, n);
 }
 

@@ -36,11 +36,20 @@ void TAutoSetThread::Measure() {
   R.Lib.StartCapture();
   // The trigger is forced, so a measurement never waits for the signal; a stop
   // request also ends a capture that an instrument never completes.
-  while (!(R.Lib.ReadStatus() & 0x80) && !fStop)
-    QThread::yieldCurrentThread();
+  auto waitFor = [this](uint8_t bit) {
+    while (!(R.Lib.ReadStatus() & bit) && !fStop) {
+      char text[103] = {};
+      if (R.Lib.GetLastError(text) != 0) {
+        // An instrument that went away answers 0 for ever: end as if stopped.
+        fLost = QString::fromLatin1(text);
+        fStop = true;
+      }
+      QThread::yieldCurrentThread();
+    }
+  };
+  waitFor(0x80);
   R.Lib.ForceTrigger();
-  while (!(R.Lib.ReadStatus() & 0x01) && !fStop)
-    QThread::yieldCurrentThread();
+  waitFor(0x01);
   R.Lib.StopCapture();
   ReadAnalogData(R);
   ComputeAnalogStats(R);
@@ -118,7 +127,7 @@ void TAutoSetThread::run() {
   }
   R.AutosetRunning = 0;
   if (fStop) {
-    Say(QStringLiteral("Autoset not complete."));
+    Say(fLost.isEmpty() ? QStringLiteral("Autoset not complete.") : fLost);
     fObserver.ControlsLocked(false);
     return;
   }

@@ -31,5 +31,7 @@ private:
   TCaptureObserver &fObserver;
   std::atomic<bool> fStop{false};
   std::atomic<bool> fSucceeded{false};
+  // The library's text when the instrument stopped answering during a measurement.
+  QString fLost;
   int32_t fHalfRange = 0, fGains = 0, fClocks = 0;
 };

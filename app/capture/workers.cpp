@@ -50,8 +50,19 @@ template <typename F> bool TCaptureThread::WaitFor(uint8_t bits, F onEachPass) {
       return false;
     }
     if (s & bits) return true;
+    if (InstrumentLost()) {
+      Fail();
+      return false;
+    }
     QThread::yieldCurrentThread();
   }
+}
+
+bool TCaptureThread::InstrumentLost() {
+  char text[103] = {};
+  if (R.Lib.GetLastError(text) == 0) return false;
+  R.SetStatus(text);
+  return true;
 }
 
 bool TCaptureThread::WaitFor(uint8_t bits) {
@@ -91,6 +102,7 @@ bool TCaptureThread::CaptureDelayPhase() {
 }
 
 void TCaptureThread::Fail() {
+  fFailed = true;
   requestInterruption();
   Finish(nullptr);
 }
@@ -186,6 +198,11 @@ void TSingleThread::RunStrobe() {
     uint8_t s = R.Lib.ReadStatus();
     Say(QString::asprintf("Filling buffer... (%d external clocks)", R.Lib.GetStopPosition()));
     if (isInterruptionRequested() || (s & kPreTriggerFilled)) break;
+    if (InstrumentLost()) {
+      R.Lib.StopCapture();
+      Fail();
+      return;
+    }
     QThread::yieldCurrentThread();
   }
   R.Lib.StopCapture();
@@ -281,7 +298,7 @@ void TAutoThread::run() {
     R.Lib.StartCapture();
     Say("Filling pre-trigger buffer...");
     if (!WaitFor(kPreTriggerFilled)) {
-      Finish("Capture stopped.");
+      if (!fFailed) Finish("Capture stopped.");
       return;
     }
     Say(WaitingText());
@@ -300,6 +317,10 @@ void TAutoThread::run() {
         break;
       }
       if (status & kTriggered) break;
+      if (InstrumentLost()) {
+        Fail();
+        return;
+      }
       if (clock.elapsed() > timeout) {
         Say("Triggered.");
         R.Lib.ForceTrigger();
@@ -312,7 +333,7 @@ void TAutoThread::run() {
     }
     Say("Filling post-trigger buffer...");
     if (!WaitFor(kComplete)) {
-      Finish("Capture stopped.");
+      if (!fFailed) Finish("Capture stopped.");
       return;
     }
     if (!Transfer()) return;

@@ -34,6 +34,11 @@ protected:
   bool CaptureDelayPhase();
   // A library error ends the worker: its text stays, the controls come back.
   void Fail();
+  // True when the library reports an error since the capture was set up (an
+  // instrument that went away answers every status read with 0); the text is
+  // in StatusText then.
+  bool InstrumentLost();
+  bool fFailed = false;
   // Stops the instrument and reads the data of the parts present; false (the
   // worker has failed) on a library error.
   bool Transfer();

@@ -291,6 +291,20 @@ TEST_F(WorkerTest, ExternalStrobeClearsWhatCameAfterTheLastStrobe) {
     ASSERT_EQ(r.DigitalSamples[0][i], 0u) << i;
 }
 
+TEST_F(WorkerTest, UnpluggedInstrumentEndsTheCaptureWithTheLibraryText) {
+  inputs = "A=dc:0";
+  TVELK &r = Open("Dorian");
+  r.SamplingRate = Clock(r, 1000000);
+  control->Capture(TCaptureControl::kAnalogWindow);
+  ASSERT_TRUE(recorder.WaitFor("Waiting for analog trigger..."));
+  velkemu_fault_unplug_after(0, 0);
+  ASSERT_TRUE(recorder.WaitFor("<finished>", 3000)) << "the worker must not poll for ever";
+  control->Wait();
+  EXPECT_EQ(r.Capturing, 0);
+  EXPECT_EQ(r.Status(), "Communication error. Device not found.");
+  EXPECT_FALSE(recorder.Saw("<present>"));
+}
+
 TEST_F(WorkerTest, SimulatedModeGeneratesCaptures) {
   TVELK &r = Open("", 2); // simulated Cobalt
   ASSERT_FALSE(r.HardwarePresent);

@@ -187,6 +187,10 @@ TEST_F(LibraryTest, UnpluggedInstrumentFailsEveryLaterCall) {
   uint8_t value = 0;
   EXPECT_FALSE(QPRE4902(11, 1));
   EXPECT_FALSE(ARPJ9457(10, &value));
+  // A status poll must be able to tell a lost instrument from a slow one.
+  EXPECT_EQ(VELK_ReadStatus(), 0);
+  EXPECT_EQ(LastError().code, 1);
+  EXPECT_EQ(LastError().text, "Communication error. Device not found.");
   int32_t ids[8];
   uint8_t models[8];
   EXPECT_EQ(VELK_ListDevices(ids, models), 0);
