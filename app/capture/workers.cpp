@@ -118,6 +118,25 @@ bool TCaptureThread::Transfer() {
   return true;
 }
 
+bool TCaptureThread::BeginCycles() {
+  if (!R.HardwarePresent) {
+    SimulateUntilStopped();
+    return false;
+  }
+  Say("Starting capture...");
+  R.ConfigApplied = 0;
+  return true;
+}
+
+bool TCaptureThread::NextCycle() {
+  QThread::yieldCurrentThread();
+  if (R.ConfigApplied == 0 && !Reapply()) {
+    Fail();
+    return false;
+  }
+  return true;
+}
+
 void TCaptureThread::Simulate() {
   if (R.HasAnalog()) ReadAnalogData(R);
   if (R.HasDigital()) ReadDigitalData(R);
@@ -221,18 +240,9 @@ void TSingleThread::RunStrobe() {
 }
 
 void TRepeatThread::run() {
-  if (!R.HardwarePresent) {
-    SimulateUntilStopped();
-    return;
-  }
-  Say("Starting capture...");
-  R.ConfigApplied = 0;
+  if (!BeginCycles()) return;
   for (;;) {
-    QThread::yieldCurrentThread();
-    if (R.ConfigApplied == 0 && !Reapply()) {
-      Fail();
-      return;
-    }
+    if (!NextCycle()) return;
     R.Lib.StartCapture();
     Say("Filling pre-trigger buffer...");
     if (!WaitFor(kPreTriggerFilled)) return;
@@ -282,18 +292,9 @@ void TRepeatThread::run() {
 }
 
 void TAutoThread::run() {
-  if (!R.HardwarePresent) {
-    SimulateUntilStopped();
-    return;
-  }
-  Say("Starting capture...");
-  R.ConfigApplied = 0;
+  if (!BeginCycles()) return;
   for (;;) {
-    QThread::yieldCurrentThread();
-    if (R.ConfigApplied == 0 && !Reapply()) {
-      Fail();
-      return;
-    }
+    if (!NextCycle()) return;
     if (R.ThresholdApplied == 0) SetThreshold();
     R.Lib.StartCapture();
     Say("Filling pre-trigger buffer...");

@@ -47,6 +47,12 @@ protected:
   void Simulate();
   // Simulated repeat and auto modes: generated captures until told to stop.
   void SimulateUntilStopped();
+  // Repeat and auto modes: simulated mode runs here to its end (false);
+  // otherwise the first cycle will send the configuration.
+  bool BeginCycles();
+  // The start of every cycle: the configuration again when it changed; false
+  // when that failed (the worker has ended).
+  bool NextCycle();
   const char *WaitingText() const;
 
   TVELK &R;

@@ -1,6 +1,7 @@
 // Listing, opening and closing the emulated devices, and what the library
 // exports.
 #include "emu_test_support.h"
+#include "exported_names.h"
 
 #include <dlfcn.h>
 
@@ -155,32 +156,10 @@ TEST_F(DeviceList, ClosedStaleAndForeignHandlesAreRefused) {
 TEST(Exports, AllD2xxEntryPointsAndOnlyThePublicNames) {
   void *lib = dlopen(VELKEMU_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
   ASSERT_NE(nullptr, lib) << dlerror();
-  for (const char *name : {"FT_Open",
-                           "FT_OpenEx",
-                           "FT_ListDevices",
-                           "FT_Close",
-                           "FT_Read",
-                           "FT_Write",
-                           "FT_ResetDevice",
-                           "FT_Purge",
-                           "FT_SetTimeouts",
-                           "FT_GetQueueStatus",
-                           "FT_SetLatencyTimer",
-                           "FT_GetLatencyTimer",
-                           "FT_SetBitMode",
-                           "FT_SetUSBParameters",
-                           "FT_W32_CreateFile",
-                           "FT_W32_CloseHandle",
-                           "FT_W32_ReadFile",
-                           "FT_W32_WriteFile",
-                           "FT_W32_GetLastError",
-                           "FT_W32_PurgeComm",
-                           "FT_W32_GetOverlappedResult",
-                           "velkemu_reset",
-                           "velkemu_set_pending",
-                           "velkemu_load_image",
-                           "velkemu_released"})
-    EXPECT_NE(nullptr, dlsym(lib, name)) << name;
+  std::set<std::string> names = kD2xxEntryPoints;
+  names.insert({"velkemu_reset", "velkemu_set_pending", "velkemu_load_image", "velkemu_released"});
+  for (const std::string &name : names)
+    EXPECT_NE(nullptr, dlsym(lib, name.c_str())) << name;
   EXPECT_EQ(nullptr, dlsym(lib, "_ZN7velkemu3EmuEv")); // velkemu::Emu()
   EXPECT_EQ(nullptr, dlsym(lib, "_ZN7velkemu13DecodeBitBangERKSt6vectorIhSaIhEERS2_"));
   dlclose(lib);

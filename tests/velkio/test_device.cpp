@@ -1,4 +1,5 @@
 // Model tables, item lists, device information and the exported names.
+#include "exported_names.h"
 #include "fixture.h"
 
 #include <algorithm>
@@ -231,17 +232,7 @@ TEST_F(LibraryTest, CaptureSetupTimesOutWhenTheInstrumentNeverGetsReady) {
 }
 
 TEST(Exports, ExactlyTheInterfaceIsExported) {
-  std::string command = std::string("nm -D --defined-only ") + VELK_TEST_VELKIO;
-  FILE *pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::set<std::string> names;
-  char line[512];
-  while (fgets(line, sizeof line, pipe)) {
-    char type[8], name[256];
-    unsigned long long address;
-    if (sscanf(line, "%llx %7s %255s", &address, type, name) == 3) names.insert(name);
-  }
-  pclose(pipe);
+  std::set<std::string> names = ExportedNames(VELK_TEST_VELKIO);
   const char *const expected[] = {"_VELK_InitDriver",
                                   "_VELK_FreeDriver",
                                   "_VELK_SetPath",
