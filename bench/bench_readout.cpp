@@ -1,8 +1,7 @@
 // Host-side cost of unpacking a full capture: VELK_GetDataD on the logic
 // analyzer and VELK_GetDataA on the two-channel scope, 524288 samples each, next
 // to the bare bank transfers they are made of. The difference is the unpacking.
-#include "velkemu.h"
-#include "velkio.h"
+#include "emulated.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,25 +14,7 @@ namespace {
 constexpr int32_t kSamples = 524288;
 
 bool Open(const char *model) {
-  setenv("VELK_D2XX_LIBRARY", VELK_BENCH_EMULATOR, 1);
-  velkemu_reset(model);
-  velkemu_set_pending(0);
-  velkemu_log_data(0);
-  // Large memory, so that a bank holds 524288 samples.
-  uint8_t block[256];
-  velkemu_get_info_block(0, block);
-  block[255] |= 0x01;
-  velkemu_set_info_block(0, block);
-  VELK_InitDriver();
-  std::string bin = VELK_BENCH_BIN_DIR;
-  std::u16string folder(bin.begin(), bin.end());
-  VELK_SetPath(folder.c_str());
-  int32_t ids[8];
-  uint8_t models[8];
-  if (VELK_ListDevices(ids, models) < 1) return false;
-  VELK_OpenDevice(ids[0]);
-  VELK_InitDevice(models[0]);
-  if (!VELK_ConfigDevice(false)) return false;
+  if (!OpenEmulated(model, false, true)) return false;
   // The read-out only needs the stored length and clock; no capture has to run.
   VELK_CPBuffers(kSamples, kSamples / 2);
   VELK_CPSampling(0, 7, 0);

@@ -1,7 +1,6 @@
 // Host-side throughput of bank reads through the library's transport and the
 // emulator: what the host can take in, to compare with the bridge's ~40 MB/s.
-#include "velkemu.h"
-#include "velkio.h"
+#include "emulated.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,26 +10,9 @@
 
 namespace {
 
-bool OpenAnalyzer(bool pending) {
-  setenv("VELK_D2XX_LIBRARY", VELK_BENCH_EMULATOR, 1);
-  velkemu_reset("Brisk");
-  velkemu_set_pending(pending ? 1 : 0);
-  velkemu_log_data(0);
-  VELK_InitDriver();
-  std::string bin = VELK_BENCH_BIN_DIR;
-  std::u16string folder(bin.begin(), bin.end());
-  VELK_SetPath(folder.c_str());
-  int32_t ids[8];
-  uint8_t models[8];
-  if (VELK_ListDevices(ids, models) < 1) return false;
-  VELK_OpenDevice(ids[0]);
-  VELK_InitDevice(models[0]);
-  return VELK_ConfigDevice(false);
-}
-
 void BankRead2MiB(benchmark::State &state) {
   const bool pending = state.range(0) != 0;
-  if (!OpenAnalyzer(pending)) {
+  if (!OpenEmulated("Brisk", pending, false)) {
     state.SkipWithError("no emulated analyzer");
     return;
   }
