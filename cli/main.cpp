@@ -1,11 +1,9 @@
-// velkcli: the acquisition core on the command line.
-//
-//   velkcli [--emulate MODEL[,MODEL...]] list
-//   velkcli [--emulate ...] [--device N | --demo MODEL] [--load FILE]
-//           [--save FILE [--digital]] [--save-settings] [info]
+// velkcli: the acquisition core on the command line (options.cpp has the
+// options and the usage text).
 #include "analysis.h"
 #include "files.h"
 #include "format.h"
+#include "options.h"
 #include "record.h"
 #include "settings.h"
 #include "startup.h"
@@ -20,32 +18,6 @@
 #include <cstring>
 
 namespace {
-
-const char kUsage[] =
-    "usage: velkcli [--emulate MODEL[,MODEL...]] list\n"
-    "       velkcli [--emulate MODEL[,MODEL...]] [--device N | --demo MODEL]\n"
-    "               [--load FILE] [--autoset] [--capture single|repeat N|auto N]\n"
-    "               [--measure] [--decode] [--edges] [--search PATTERN]\n"
-    "               [--spectrum FILE.csv [--dft FROM TO]]\n"
-    "               [--save FILE [--digital]] [--save-settings] [info]\n"
-    "MODEL: Ardent, Brisk, Cobalt, Dorian, Dorian-12 (--emulate also takes Fenwick)\n";
-
-struct TOptions {
-  QString command;
-  QString emulate;
-  int device = 0;
-  QString demo;
-  QString load, save;
-  bool digital = false;
-  bool saveSettings = false;
-  TAnalysisOptions analysis;
-};
-
-int Usage(const char *problem) {
-  if (problem) std::fprintf(stderr, "velkcli: %s\n", problem);
-  std::fputs(kUsage, stderr);
-  return 2;
-}
 
 void Out(const QString &line) {
   std::printf("%s\n", line.toLocal8Bit().constData());
@@ -136,76 +108,11 @@ int KindOf(const TVELK &r, const QString &path, bool digital) {
 
 int main(int argc, char **argv) {
   QCoreApplication app(argc, argv);
-  QStringList args = app.arguments();
-  args.removeFirst();
-  TOptions o;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString &a = args[i];
-    auto next = [&](QString &into) {
-      if (i + 1 >= args.size()) return false;
-      into = args[++i];
-      return true;
-    };
-    QString value;
-    if (a == QStringLiteral("--emulate")) {
-      if (!next(o.emulate)) return Usage("--emulate needs a model list");
-    } else if (a == QStringLiteral("--device")) {
-      bool ok = false;
-      if (!next(value) || (o.device = value.toInt(&ok), !ok) || o.device < 0)
-        return Usage("--device needs a number from the list");
-    } else if (a == QStringLiteral("--demo")) {
-      if (!next(o.demo)) return Usage("--demo needs a model");
-    } else if (a == QStringLiteral("--load")) {
-      if (!next(o.load)) return Usage("--load needs a file");
-    } else if (a == QStringLiteral("--save")) {
-      if (!next(o.save)) return Usage("--save needs a file");
-    } else if (a == QStringLiteral("--digital")) {
-      o.digital = true;
-      o.analysis.Digital = true;
-    } else if (a == QStringLiteral("--capture")) {
-      if (!next(o.analysis.Capture)) return Usage("--capture needs single, repeat N or auto N");
-      if (o.analysis.Capture == QStringLiteral("repeat") ||
-          o.analysis.Capture == QStringLiteral("auto")) {
-        bool ok = false;
-        if (!next(value) || (o.analysis.Count = value.toInt(&ok), !ok) || o.analysis.Count < 1)
-          return Usage("--capture repeat and auto need a number of captures");
-      } else if (o.analysis.Capture != QStringLiteral("single")) {
-        return Usage("--capture needs single, repeat N or auto N");
-      }
-    } else if (a == QStringLiteral("--autoset")) {
-      o.analysis.Autoset = true;
-    } else if (a == QStringLiteral("--measure")) {
-      o.analysis.Measure = true;
-    } else if (a == QStringLiteral("--decode")) {
-      o.analysis.Decode = true;
-    } else if (a == QStringLiteral("--edges")) {
-      o.analysis.Edges = true;
-    } else if (a == QStringLiteral("--search")) {
-      if (!next(o.analysis.Search)) return Usage("--search needs a pattern");
-    } else if (a == QStringLiteral("--spectrum")) {
-      if (!next(o.analysis.Spectrum)) return Usage("--spectrum needs a file");
-    } else if (a == QStringLiteral("--dft")) {
-      QString from, to;
-      bool ok1 = false, ok2 = false;
-      if (!next(from) || !next(to)) return Usage("--dft needs FROM and TO");
-      o.analysis.Dft = true;
-      o.analysis.DftFrom = from.toUInt(&ok1);
-      o.analysis.DftTo = to.toUInt(&ok2);
-      if (!ok1 || !ok2) return Usage("--dft needs two sample numbers");
-    } else if (a == QStringLiteral("--save-settings")) {
-      o.saveSettings = true;
-    } else if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (!a.startsWith('-') && o.command.isEmpty()) {
-      o.command = a;
-    } else {
-      return Usage(("unknown argument " + a.toLocal8Bit()).constData());
-    }
-  }
-  if (!o.command.isEmpty() && o.command != QStringLiteral("list") &&
-      o.command != QStringLiteral("info"))
-    return Usage(("unknown command " + o.command.toLocal8Bit()).constData());
+  QCoreApplication::setApplicationName(QStringLiteral("velkcli"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(VELK_VERSION));
+  TCommandLine commandLine;
+  if (int status = commandLine.Parse(app.arguments()); status >= 0) return status;
+  const TOptions &o = commandLine.Options();
 
   QString appFolder = ProgramFolder();
   if (!o.emulate.isEmpty()) {
@@ -221,11 +128,10 @@ int main(int argc, char **argv) {
   if (!o.demo.isEmpty()) {
     options.ForceSimulation = true;
     ui.AllowDemo = true;
-    ui.Choice = -1;
+    ui.Choice = 0;
     for (int k = 0; k < 5; ++k)
       if (o.demo.compare(QString::fromLatin1(kSimulatedModels[k]), Qt::CaseInsensitive) == 0)
         ui.Choice = k;
-    if (ui.Choice < 0) return Usage("--demo takes Ardent, Brisk, Cobalt, Dorian or Dorian-12");
   } else {
     ui.Choice = o.device;
   }

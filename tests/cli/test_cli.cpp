@@ -13,8 +13,7 @@ namespace {
 // The frequency a "--measure" line reports, in Hz (0 when the line is missing).
 double MeasuredHz(const QString &out, const QString &channel) {
   for (const QString &line : out.split('\n')) {
-    if (!line.startsWith(channel + " Freq "))
-      continue;
+    if (!line.startsWith(channel + " Freq ")) continue;
     QString value = line.mid(channel.size() + 6);
     double scale = value.endsWith("kHz") ? 1e3 : value.endsWith("MHz") ? 1e6 : 1;
     value.chop(value.endsWith("kHz") || value.endsWith("MHz") ? 3 : 2);
@@ -60,6 +59,63 @@ protected:
   }
   QTemporaryDir home;
 };
+
+TEST_F(CliTest, VersionHelpAndOptionForms) {
+  TRun r = Run({"--version"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, QStringLiteral("velkcli " VELK_TEST_VERSION "\n"));
+  r = Run({"--help"});
+  EXPECT_EQ(r.exitCode, 0);
+  for (const char *option : {"--emulate", "--device", "--demo", "--load", "--autoset", "--capture",
+                             "--digital", "--measure", "--decode", "--edges", "--search",
+                             "--spectrum", "--dft", "--save", "--save-settings", "--version"})
+    EXPECT_TRUE(r.out.contains(QString::fromLatin1(option) + ' ')) << option;
+  EXPECT_TRUE(r.out.simplified().contains("the digital trigger for --capture"))
+      << "--digital says it picks the trigger too";
+  // --option=value and the two-value options in either form.
+  r = Run({"--demo=Cobalt", "--capture=repeat,2", "--measure", "--spectrum=" + File("s.csv"),
+           "--dft=0,1023"});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(QFile::exists(File("s.csv")));
+  r = Run({"--demo", "Cobalt", "--capture", "auto", "2", "--spectrum", File("t.csv"), "--dft", "0",
+           "1023", "info"});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("Device: Cobalt (demo)"));
+}
+
+TEST_F(CliTest, AbsurdCommandLinesAreRefusedWithAReason) {
+  struct {
+    QStringList args;
+    const char *reason;
+  } cases[] = {
+      {{"--dft", "0", "10", "--demo", "Dorian", "--capture", "single"},
+       "--dft applies to --spectrum"},
+      {{"--demo", "Dorian", "--capture", "single", "--spectrum", "x.csv", "--dft", "20", "10"},
+       "FROM lies after TO"},
+      {{"--demo", "Dorian", "--autoset"}, "--autoset needs an instrument"},
+      {{"--demo", "Dorian", "--device", "1", "info"}, "not both"},
+      {{"--demo", "Dorian", "--measure"}, "--measure needs samples"},
+      {{"--demo", "Brisk", "--decode"}, "--decode needs samples"},
+      {{"--demo", "Brisk", "--edges"}, "--edges needs samples"},
+      {{"--demo", "Brisk", "--search", "1X"}, "--search needs samples"},
+      {{"--demo", "Dorian", "--spectrum", "x.csv"}, "--spectrum needs samples"},
+      {{"--demo", "Dorian", "--digital", "info"}, "--digital applies to --capture and --save"},
+      {{"--demo", "Dorian", "--capture", "repeat"}, "need a number of captures"},
+      {{"--demo", "Dorian", "--capture", "repeat", "0"}, "need a number of captures"},
+      {{"--demo", "Dorian", "--save", "x.doc"}, "--save takes"},
+      {{"--demo", "Dorian", "--frobnicate"}, "frobnicate"},
+      {{"--demo"}, "demo"},
+      {{"list", "--capture", "single"}, "list takes no --capture"},
+      {{"list", "info"}, "one command at a time"},
+      {{"dance"}, "unknown command dance"},
+  };
+  for (auto &c : cases) {
+    TRun r = Run(c.args);
+    EXPECT_EQ(r.exitCode, 2) << c.args.join(' ').toStdString();
+    EXPECT_TRUE(r.err.contains(c.reason))
+        << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
+  }
+}
 
 TEST_F(CliTest, ListShowsTheAttachedInstruments) {
   TRun r = Run({"--emulate", "Dorian,Serial Cable,Brisk,Fenwick", "list"});
