@@ -122,6 +122,17 @@ TEST_F(AnalogData, PaintsNothingWithoutAWindowOrARange) {
   }
 }
 
+TEST_F(AnalogData, WidgetPaintsThePictureOfRender) {
+  for (int i = 0; i < 201; ++i)
+    a[i] = static_cast<float>(i % 40);
+  d.ShowGrid = true;
+  d.SampleRate = 1000.0;
+  const QImage rendered = Paint();
+  const QImage grabbed = d.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(grabbed.size(), rendered.size());
+  EXPECT_TRUE(grabbed == rendered);
+}
+
 TEST_F(AnalogData, RegionsAndTraceLevels) {
   for (int i = 0; i < 201; ++i)
     a[i] = i < 100 ? 40.0f : -30.0f;
