@@ -38,7 +38,11 @@ int SlotOfModel(uint8_t model) {
 
 bool TDriver::DownloadForCapture() {
   if (!P.DownloadImage(ChooseImage())) return false;
-  if (ReadsLatency()) ReadLatency();
+  // Without the latency the post-trigger count would be wrong.
+  if (ReadsLatency() && !ReadLatency()) {
+    V.FailStep(1);
+    return false;
+  }
   return true;
 }
 
@@ -111,13 +115,15 @@ void TDriver::ReadRAM(int32_t bank, uint8_t *data, int32_t length) {
 void TDriver::WriteRAM(int32_t bank, const uint8_t *data, int32_t length) {
   uint8_t reg = bank >= 0 && bank < 4 ? BankRegister(bank) : 0;
   if (reg == 0 || length <= 0 || !data) return;
-  if (!P.WriteBlock(reg, data, static_cast<uint32_t>(length)) && ReportsBankErrors())
+  if (!P.WriteBlock(reg, data, static_cast<uint32_t>(length)))
     V.ReportError(6, "Communication error. Could not write memory.");
 }
 
 bool TDriver::ReadBank(uint8_t reg, uint8_t *data, uint32_t length) {
   if (P.ReadBlock(reg, data, length)) return true;
-  if (ReportsBankErrors()) V.ReportError(6, "Communication error. Could not read memory.");
+  // Every model says so (the original's scopes did not, and their incomplete
+  // read-outs passed for captures).
+  V.ReportError(6, "Communication error. Could not read memory.");
   return false;
 }
 
@@ -129,7 +135,13 @@ void TDriver::QueueBytes(const uint8_t *regs, int count, uint32_t value) {
 bool TDriver::WaitReady() {
   using Clock = std::chrono::steady_clock;
   const auto begin = Clock::now();
-  while (ReadStatus() == 0) {
+  for (;;) {
+    uint8_t status = 0;
+    const bool read = P.ReadRegister(kRegStatus, status);
+    if (status != 0) break;
+    // An instrument that went away says so at once (the purge reports it
+    // with a code) rather than as a time-out two seconds later.
+    if (!read && V.LastErrorCode != 0) return false;
     if (Clock::now() - begin >= std::chrono::milliseconds(2000)) {
       V.ReportError(1, "Could not set capture parameters. Timeout.");
       return false;

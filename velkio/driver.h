@@ -78,8 +78,6 @@ protected:
   virtual std::u16string ChooseImage() const = 0;
   // Port register of a memory bank, 0 when the model lacks it.
   virtual uint8_t BankRegister(int32_t bank) const = 0;
-  // The logic analyzer reports its failed bank transfers as error 6.
-  virtual bool ReportsBankErrors() const { return false; }
 
   // Helpers shared by the models.
   // The image by clock band: base name + "200" at the fastest clock, "HF" for the

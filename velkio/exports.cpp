@@ -72,6 +72,20 @@ std::u16string FromArgument(const velk_char16 *text, size_t maxChars) {
   return std::u16string(text, n);
 }
 
+// Runs a capture step. When one of its transfers failed the step ends with
+// the code (the transport's text stays, or "Device not found." when the
+// instrument is gone): a caller that polls the status next would otherwise
+// wait for an instrument that never received the command.
+template <typename F> void Step(int32_t code, F f) {
+  if (!g.state) return;
+  const uint32_t before = g.state->TransferFailures;
+  f();
+  if (g.state->TransferFailures == before) return;
+  // An instrument that went away is the real cause: say that.
+  g.protocol->StillThere();
+  g.state->FailStep(code);
+}
+
 template <typename T> T ItemOrZero(int index, int size, T (*get)(int)) {
   return index >= 0 && index < size ? get(index) : T{};
 }
@@ -288,45 +302,55 @@ void VELK_CPProbeComp(uint8_t on) {
 void VELK_CPSet(void) {
   if (!g.state) return;
   g.state->LastErrorCode = 0;
-  for (auto &d : g.drivers) {
-    if (!d) continue;
-    if (!d->DownloadForCapture()) return;
-    d->SetupCapture();
-  }
+  // The first failure ends the set-up with its own code and text.
+  Step(1, [] {
+    for (auto &d : g.drivers) {
+      if (!d) continue;
+      if (!d->DownloadForCapture()) return;
+      d->SetupCapture();
+      if (g.state->LastErrorCode != 0) return;
+    }
+  });
 }
 
 void VELK_StartCapture(void) {
-  ForEachDriver([](TDriver &d) { d.Start(); });
+  Step(1, [] { ForEachDriver([](TDriver &d) { d.Start(); }); });
 }
 
 void VELK_StopCapture(void) {
-  ForEachDriver([](TDriver &d) { d.Stop(); });
+  Step(1, [] { ForEachDriver([](TDriver &d) { d.Stop(); }); });
 }
 
 void VELK_ForceTrigger(void) {
-  ForEachDriver([](TDriver &d) { d.ForceTrigger(); });
+  Step(1, [] { ForEachDriver([](TDriver &d) { d.ForceTrigger(); }); });
 }
 
 void VELK_Clear(void) {
-  ForEachDriver([](TDriver &d) { d.Clear(); });
+  Step(1, [] { ForEachDriver([](TDriver &d) { d.Clear(); }); });
 }
 
 uint8_t VELK_ReadStatus(void) {
   TDriver *d = FirstDriver();
-  return d ? d->ReadStatus() : 0;
+  uint8_t status = 0;
+  if (d) Step(1, [&] { status = d->ReadStatus(); });
+  return status;
 }
 
 void VELK_SetThresholdA(int32_t level, int32_t margin) {
   VELK_CPThresholdA(level, margin);
-  ForEachDriver([](TDriver &d) {
-    if (d.HasAnalogThreshold()) d.SetThresholdA();
+  Step(1, [] {
+    ForEachDriver([](TDriver &d) {
+      if (d.HasAnalogThreshold()) d.SetThresholdA();
+    });
   });
 }
 
 void VELK_SetThresholdD(int32_t threshold) {
   VELK_CPThresholdD(threshold);
-  ForEachDriver([](TDriver &d) {
-    if (d.HasDigital()) d.SetThresholdD();
+  Step(1, [] {
+    ForEachDriver([](TDriver &d) {
+      if (d.HasDigital()) d.SetThresholdD();
+    });
   });
 }
 
@@ -336,32 +360,46 @@ void VELK_StatusLED(bool on) {
 
 // Read-out.
 
+// A read-out whose transfers failed is incomplete: error 6 (the bank reads
+// say "Could not read memory." themselves; a failed mode switch keeps the
+// transport's text).
+
 void VELK_GetDataA(float *a, float *b) {
-  ForEachDriver([=](TDriver &d) {
-    if (d.HasAnalog()) d.GetDataA(a, b);
+  Step(6, [=] {
+    ForEachDriver([=](TDriver &d) {
+      if (d.HasAnalog()) d.GetDataA(a, b);
+    });
   });
 }
 
 void VELK_GetADCDataA(int32_t *a, int32_t *b) {
-  ForEachDriver([=](TDriver &d) {
-    if (d.HasAnalog()) d.GetADCDataA(a, b);
+  Step(6, [=] {
+    ForEachDriver([=](TDriver &d) {
+      if (d.HasAnalog()) d.GetADCDataA(a, b);
+    });
   });
 }
 
 void VELK_GetDataD(uint32_t *samples) {
-  ForEachDriver([=](TDriver &d) {
-    if (d.HasDigital()) d.GetDataD(samples);
+  Step(6, [=] {
+    ForEachDriver([=](TDriver &d) {
+      if (d.HasDigital()) d.GetDataD(samples);
+    });
   });
 }
 
 int32_t VELK_GetEdgeCount(void) {
   TDriver *d = FirstDriver(&TDriver::HasDigital);
-  return d ? d->GetEdgeCount() : 0;
+  int32_t count = 0;
+  if (d) Step(1, [&] { count = d->GetEdgeCount(); });
+  return count;
 }
 
 int32_t VELK_GetStopPosition(void) {
   TDriver *d = FirstDriver(&TDriver::HasDigital);
-  return d ? d->GetStopPosition() : 0;
+  int32_t position = 0;
+  if (d) Step(1, [&] { position = d->GetStopPosition(); });
+  return position;
 }
 
 // Device information.

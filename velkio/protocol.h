@@ -69,6 +69,10 @@ public:
   // high * 65536 + middle * 256 + low; a failed read contributes 0.
   int32_t ReadCounter24(uint8_t high, uint8_t middle, uint8_t low);
 
+  // After a failed transfer: false, with error 1 "Communication error. Device
+  // not found.", when the instrument has gone away.
+  bool StillThere() { return Purge(); }
+
   TUSB &USB() { return fUSB; }
   TVelkio &State() { return fState; }
 

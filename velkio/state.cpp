@@ -5,14 +5,23 @@
 
 namespace velkio {
 
+namespace {
+
+void CopyText(char (&to)[kErrorTextSize], const char *text) {
+  std::strncpy(to, text ? text : "", kErrorTextSize - 1);
+  to[kErrorTextSize - 1] = 0;
+}
+
+} // namespace
+
 void TVelkio::ReportText(const char *text) {
-  std::strncpy(LastErrorText, text ? text : "", kErrorTextSize - 1);
-  LastErrorText[kErrorTextSize - 1] = 0;
+  ++TransferFailures;
+  CopyText(LastErrorText, text);
 }
 
 void TVelkio::ReportError(int32_t code, const char *text) {
   LastErrorCode = code;
-  ReportText(text);
+  CopyText(LastErrorText, text);
 }
 
 int TVelkio::ClockCount() const {

@@ -96,12 +96,20 @@ public:
   TCaptureParams CaptureParams = {};
   char LastErrorText[kErrorTextSize] = {};
   int32_t LastErrorCode = 0;
+  // Transfers the transport reported as failed, counted so that a capture
+  // step can tell that one of its transfers failed.
+  uint32_t TransferFailures = 0;
   std::u16string LoadedImage;
   std::u16string LibraryFolder;
 
   void ReportText(const char *text) override;
   void ReportError(int32_t code, const char *text) override;
   void ClearError() { ReportError(0, ""); }
+  // A step whose transfers failed ends with a code: the transport's text stays
+  // and the code is set unless an error with a code came first.
+  void FailStep(int32_t code) {
+    if (LastErrorCode == 0) LastErrorCode = code;
+  }
 
   uint8_t DeviceFlags() const { return DeviceInfo[kInfoFlags]; }
   int ClockCount() const;

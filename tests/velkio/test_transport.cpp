@@ -131,27 +131,37 @@ TEST_F(LibraryTest, ShortReadIsAReadTimeoutThatKeepsTheCode) {
   SetPath("/nonexistent/");
   VELK_LoadLib(u"LF"); // leaves error 2 in place
   ASSERT_EQ(LastError().code, 2);
-  velkemu_fault_short_read(device, 1, 5);
-  uint8_t data[8] = {};
-  VELK_ReadRAM(2, data, 8);
+  velkemu_fault_short_read(device, 1, 0);
+  uint8_t value = 0;
+  EXPECT_FALSE(ARPJ9457(10, &value)); // the service register read
   EXPECT_EQ(LastError().code, 2);
   EXPECT_EQ(LastError().text, "Communication error, read timeout");
   auto reads = Log(VELKEMU_OP_READ);
   ASSERT_EQ(reads.size(), 1u);
-  EXPECT_EQ(reads[0].moved, 5u);
+  EXPECT_EQ(reads[0].moved, 0u);
 }
 
-TEST_F(LibraryTest, AnalyzerReportsFailedBankTransfersAsErrorSix) {
-  Attach("Brisk");
-  velkemu_fault_short_read(device, 1, 100);
-  std::vector<uint8_t> data(4096);
-  VELK_ReadRAM(0, data.data(), 4096);
-  EXPECT_EQ(LastError().code, 6);
-  EXPECT_EQ(LastError().text, "Communication error. Could not read memory.");
-  velkemu_fault_failed_write(device, 2); // the header goes, the data fails
-  VELK_WriteRAM(0, data.data(), 4096);
-  EXPECT_EQ(LastError().code, 6);
-  EXPECT_EQ(LastError().text, "Communication error. Could not write memory.");
+TEST_F(LibraryTest, EveryModelReportsFailedBankTransfersAsErrorSix) {
+  const struct {
+    const char *model;
+    int bank;
+  } cases[] = {{"Brisk", 2}, {"Cobalt", 2}, {"Ardent", 0}, {"Dorian", 2}, {"Dorian-12", 2}};
+  for (const auto &[model, bank] : cases) {
+    SCOPED_TRACE(model);
+    VELK_FreeDriver();
+    VELK_InitDriver();
+    SetPath(BinDir());
+    Attach(model);
+    velkemu_fault_short_read(device, 1, 100);
+    std::vector<uint8_t> data(4096);
+    VELK_ReadRAM(bank, data.data(), 4096);
+    EXPECT_EQ(LastError().code, 6);
+    EXPECT_EQ(LastError().text, "Communication error. Could not read memory.");
+    velkemu_fault_failed_write(device, 2); // the header goes, the data fails
+    VELK_WriteRAM(bank, data.data(), 4096);
+    EXPECT_EQ(LastError().code, 6);
+    EXPECT_EQ(LastError().text, "Communication error. Could not write memory.");
+  }
 }
 
 TEST_F(LibraryTest, FailedWriteIsReportedAndTheReadIsNotAttempted) {

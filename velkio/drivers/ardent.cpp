@@ -61,8 +61,7 @@ public:
       P.QueueRegister(40, static_cast<uint8_t>(b));
       P.QueueRegister(41, static_cast<uint8_t>(b >> 8));
     }
-    P.SendBatch();
-    WaitReady();
+    if (P.SendBatch()) WaitReady();
   }
 
   void ForceTrigger() override {

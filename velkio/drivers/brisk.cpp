@@ -96,7 +96,6 @@ public:
 protected:
   std::u16string ChooseImage() const override { return BandImage(); }
   uint8_t BankRegister(int32_t bank) const override { return static_cast<uint8_t>(25 + bank); }
-  bool ReportsBankErrors() const override { return true; }
 
 private:
   void QueueTrigger() {

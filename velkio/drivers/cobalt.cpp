@@ -55,8 +55,7 @@ public:
     P.QueueRegister(8, static_cast<uint8_t>(c.DigitalThreshold));
     if (c.TriggerKind == 1 && !strobe) QueueDigitalTrigger();
     QueueClock();
-    P.SendBatch();
-    if (c.ClockSource == 0) WaitReady();
+    if (P.SendBatch() && c.ClockSource == 0) WaitReady();
   }
 
   void ForceTrigger() override { ForceTriggerVia(kDelay, 18, true); }

@@ -48,8 +48,7 @@ public:
     } else {
       fClockMode = QueueInternalClock();
     }
-    P.SendBatch();
-    WaitReady();
+    if (P.SendBatch()) WaitReady();
   }
 
   void ForceTrigger() override { ForceTriggerVia(kDelay, 18, true); }

@@ -101,7 +101,7 @@ public:
       P.QueueRegister(40, 2);
       QueueBytes(kProbePeriod, 3, c.ClockIndex <= 1 ? 25000 : 10000);
     }
-    P.SendBatch();
+    if (!P.SendBatch()) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     WaitReady();
   }
