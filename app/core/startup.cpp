@@ -248,8 +248,11 @@ void TStartup::TakeInstanceNumber() {
 
 void TStartup::RegisterLocation() {
   TVELK &r = *fRecord;
-  QString folder = fOptions.InstallRecordFolder.isEmpty() ? QStringLiteral("/etc/xdg/TORVASK")
-                                                          : fOptions.InstallRecordFolder;
+  // VELK_INSTALL_RECORD_DIR moves the record elsewhere (the tests and
+  // benchmarks point it into their temporary folders).
+  QString folder = fOptions.InstallRecordFolder;
+  if (folder.isEmpty()) folder = qEnvironmentVariable("VELK_INSTALL_RECORD_DIR");
+  if (folder.isEmpty()) folder = QStringLiteral("/etc/xdg/TORVASK");
   QString location = r.AppFolder;
   if (location.endsWith('/') && location.size() > 1) location.chop(1);
   // Like the machine-wide registry it stands for: nothing is reported when the

@@ -12,7 +12,8 @@
 struct TStartupOptions {
   // The program folder (trailing '/'); empty: the folder of the running program.
   QString AppFolder;
-  // Where the installation record is kept; empty: /etc/xdg/TORVASK.
+  // Where the installation record is kept; empty: $VELK_INSTALL_RECORD_DIR when
+  // set, else /etc/xdg/TORVASK.
   QString InstallRecordFolder;
   // Simulate a model even when instruments are attached.
   bool ForceSimulation = false;

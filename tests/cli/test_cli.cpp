@@ -38,6 +38,8 @@ protected:
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", home.filePath("data"));
     env.insert("XDG_RUNTIME_DIR", home.filePath("run"));
+    // The installation record stays in the test's folder, never in /etc.
+    env.insert("VELK_INSTALL_RECORD_DIR", home.filePath("etc"));
     env.remove("VELK_EMULATE");
     // No instrument unless the test emulates one.
     env.insert("VELK_D2XX_LIBRARY", home.filePath("no-driver.so"));
@@ -132,6 +134,9 @@ TEST_F(CliTest, InfoOfAnEmulatedScope) {
   EXPECT_TRUE(r.out.contains("Device: Dorian\n")) << r.out.toStdString();
   EXPECT_TRUE(r.out.contains("Model code: 4\n"));
   EXPECT_TRUE(r.out.contains("Buffer capacity: 131072\n"));
+  // A started instrument records where the program lives: in the folder the
+  // environment names, not in /etc.
+  EXPECT_TRUE(QFile::exists(home.filePath("etc/VELK.conf")));
   EXPECT_TRUE(r.out.contains("Features: 0x01 (analog)\n"));
   EXPECT_TRUE(r.out.contains("Clocks: 200MHz, 100MHz, 50MHz, 20MHz, 10MHz, 5MHz, 2MHz, 1MHz, "
                              "500kHz, 200kHz, 100kHz, 50kHz, 20kHz, 10kHz, 5kHz, 2kHz, 1kHz, "
