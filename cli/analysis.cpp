@@ -98,6 +98,7 @@ int Capture(TVELK &r, const TAnalysisOptions &o) {
   } else {
     observer.WaitForCaptures(before + std::max(o.Count, 1));
     control.Stop();
+    control.Wait();
   }
   if (observer.Presented() == before) {
     Err(QStringLiteral("velkcli: no capture: ") + r.Status());

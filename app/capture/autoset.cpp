@@ -7,32 +7,23 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-double Divider(const TVELK &r, int32_t probe) {
-  return probe >= 0 && probe < 3 && r.Probes[probe].Divider > 0 ? r.Probes[probe].Divider : 1.0;
-}
-
-} // namespace
-
-void TAutoSetThread::Say(const QString &text) {
-  R.SetStatus(text);
-  fObserver.ShowStatus();
+double TAutoSetThread::Divider(int32_t probe) const {
+  return probe >= 0 && probe < 3 && R.Probes[probe].Divider > 0 ? R.Probes[probe].Divider : 1.0;
 }
 
 void TAutoSetThread::Progress() {
   auto perDivision = [this](int32_t gain, int32_t probe) {
-    return FormatVoltage(R, -1, R.Lib.GetGainItems(0x200 + gain) * Divider(R, probe) * 0.2);
+    return FormatVoltage(R, -1, R.Lib.GetGainItems(0x200 + gain) * Divider(probe) * 0.2);
   };
   QString text = QStringLiteral("Autoset in progress... ") +
-                 FormatFrequency(R.Lib.GetClockItems(0x200 + R.SamplingRate)) +
-                 QStringLiteral(", ") + perDivision(R.GainChA, R.ProbeChA);
-  if (R.HasChannelB) text += QStringLiteral(", ") + perDivision(R.GainChB, R.ProbeChB);
+                 FormatFrequency(R.Lib.GetClockItems(0x200 + fS.SamplingRate)) +
+                 QStringLiteral(", ") + perDivision(fS.GainChA, fS.ProbeChA);
+  if (R.HasChannelB) text += QStringLiteral(", ") + perDivision(fS.GainChB, fS.ProbeChB);
   Say(text);
 }
 
 void TAutoSetThread::Measure() {
-  ApplyCaptureConfig(R);
+  ApplyCaptureConfig(R, fS);
   R.Lib.StartCapture();
   // The trigger is forced, so a measurement never waits for the signal; a stop
   // request also ends a capture that an instrument never completes.
@@ -51,16 +42,29 @@ void TAutoSetThread::Measure() {
   R.Lib.ForceTrigger();
   waitFor(0x01);
   R.Lib.StopCapture();
-  ReadAnalogData(R);
-  ComputeAnalogStats(R);
-  fObserver.StatsChanged();
+  ReadAnalogData(R, fS, R.CaptureA, R.CaptureB);
+  const double rate = R.Lib.GetClockItems(0x200 + fS.SamplingRate);
+  bool overA = false, overB = false;
+  ComputeChannelStats(R.CaptureA, fS.BuffLength, fHalfRange, rate, Divider(fS.ProbeChA), fStatsA,
+                      overA);
+  fStatsB = {};
+  if (!R.CaptureB.empty())
+    ComputeChannelStats(R.CaptureB, fS.BuffLength, fHalfRange, rate, Divider(fS.ProbeChB), fStatsB,
+                        overB);
+  OnUi([&] {
+    R.StatsA = fStatsA;
+    R.StatsB = fStatsB;
+    R.OverrangeA = overA;
+    R.OverrangeB = overB;
+    fObserver.StatsChanged();
+  });
 }
 
 int32_t TAutoSetThread::ChooseGain(double minimum, double maximum, int32_t gain,
                                    int channel) const {
   // The statistics carry the probe divider; the gains are the instrument's own
   // ranges, so the divider comes off before comparing.
-  double divider = Divider(R, channel == 0 ? R.ProbeChA : R.ProbeChB);
+  double divider = Divider(channel == 0 ? fS.ProbeChA : fS.ProbeChB);
   double peak = std::max(std::fabs(minimum), std::fabs(maximum)) / divider;
   double needed = peak * R.Lib.GetGainItems(0x200 + gain) / fHalfRange;
   int32_t g = fGains - 1;
@@ -69,23 +73,39 @@ int32_t TAutoSetThread::ChooseGain(double minimum, double maximum, int32_t gain,
   return std::max(g, 0);
 }
 
+void TAutoSetThread::Publish(bool withLevel) {
+  OnUi([&] {
+    std::lock_guard<std::mutex> lock(R.ConfigMutex);
+    R.GainChA = fS.GainChA;
+    R.GainChB = fS.GainChB;
+    R.SamplingRate = fS.SamplingRate;
+    if (withLevel) {
+      R.TriggerDomain = 0;
+      R.AnalogThreshold = fS.AnalogThreshold;
+    }
+  });
+}
+
 void TAutoSetThread::run() {
   fSucceeded = false;
   fHalfRange = R.Lib.GetConfigItems(0x200);
   fGains = R.Lib.GetGainItems(0x100);
   fClocks = R.Lib.GetClockItems(0x100);
-  if (!R.HardwarePresent || fHalfRange <= 0 || fGains <= 0 || fClocks <= 0) return;
-  fObserver.ControlsLocked(true);
-  R.AutosetRunning = 1;
-  fStop = false;
-  const uint32_t buffLength = R.BuffLength, triggerAt = R.TriggerAt;
-  const int32_t gainA = R.GainChA, gainB = R.GainChB, samplingRate = R.SamplingRate;
+  if (!R.HardwarePresent || fHalfRange <= 0 || fGains <= 0 || fClocks <= 0) {
+    End(nullptr, R.AutosetRunning);
+    return;
+  }
+  fS = TakeCaptureSettings(R);
+  const uint32_t buffLength = fS.BuffLength, triggerAt = fS.TriggerAt;
 
-  R.BuffLength = R.BuffLength >= 8192 ? 8192 : 256;
-  R.TriggerAt = R.BuffLength / 2;
-  R.TriggerDomain = 0;
-  R.GainChA = R.GainChB = 0;
-  R.SamplingRate = R.Lib.GetConfigItems(0x401);
+  // Short captures on the widest ranges: the record's own settings stay as
+  // they are until autoset has found better ones.
+  fS.BuffLength = fS.BuffLength >= 8192 ? 8192 : 256;
+  fS.TriggerAt = fS.BuffLength / 2;
+  fS.TriggerDomain = 0;
+  fS.CaptureDelay = 0;
+  fS.GainChA = fS.GainChB = 0;
+  fS.SamplingRate = R.Lib.GetConfigItems(0x401);
   Say(QStringLiteral("Autoset in progress..."));
 
   double minA = fHalfRange, maxA = -fHalfRange, minB = fHalfRange, maxB = -fHalfRange;
@@ -93,47 +113,43 @@ void TAutoSetThread::run() {
     for (int k = 1; k < 6 && !fStop; ++k) {
       int32_t clock = R.Lib.GetConfigItems(0x400 + k);
       if (clock == 0) break;
-      R.SamplingRate = clock;
+      fS.SamplingRate = clock;
       Progress();
       Measure();
-      minA = std::min(minA, R.StatsA.Min);
-      maxA = std::max(maxA, R.StatsA.Max);
-      minB = std::min(minB, R.StatsB.Min);
-      maxB = std::max(maxB, R.StatsB.Max);
+      minA = std::min(minA, fStatsA.Min);
+      maxA = std::max(maxA, fStatsA.Max);
+      minB = std::min(minB, fStatsB.Min);
+      maxB = std::max(maxB, fStatsB.Max);
     }
-    R.GainChA = ChooseGain(minA, maxA, R.GainChA, 0);
-    if (R.HasChannelB) R.GainChB = ChooseGain(minB, maxB, R.GainChB, 1);
+    fS.GainChA = ChooseGain(minA, maxA, fS.GainChA, 0);
+    if (R.HasChannelB) fS.GainChB = ChooseGain(minB, maxB, fS.GainChB, 1);
   }
 
-  R.BuffLength = buffLength;
-  R.TriggerAt = triggerAt;
-  R.SamplingRate = R.Lib.GetConfigItems(0x400);
+  fS.BuffLength = buffLength;
+  fS.TriggerAt = triggerAt;
+  fS.SamplingRate = R.Lib.GetConfigItems(0x400);
   while (!fStop) {
     Progress();
     Measure();
-    double freq = R.TriggerSource == 1 ? R.StatsB.Freq : R.StatsA.Freq;
+    double freq = fS.TriggerSource == 1 ? fStatsB.Freq : fStatsA.Freq;
     if (freq != 0) break;
-    if (++R.SamplingRate >= fClocks) {
-      R.GainChA = gainA;
-      R.GainChB = gainB;
-      R.SamplingRate = samplingRate;
-      R.BuffLength = buffLength;
-      R.TriggerAt = triggerAt;
-      fObserver.ControlsLocked(false);
-      R.AutosetRunning = 0;
-      Say(QStringLiteral("Autoset error."));
+    if (++fS.SamplingRate >= fClocks) {
+      // Nothing was written into the record: the old settings stand.
+      End("Autoset error.", R.AutosetRunning);
       return;
     }
   }
-  R.AutosetRunning = 0;
   if (fStop) {
-    Say(fLost.isEmpty() ? QStringLiteral("Autoset not complete.") : fLost);
-    fObserver.ControlsLocked(false);
+    // What was found so far stays.
+    Publish(false);
+    End(fLost.isEmpty() ? QStringLiteral("Autoset not complete.") : fLost, R.AutosetRunning);
     return;
   }
-  double lo = R.TriggerSource == 1 ? minB : minA, hi = R.TriggerSource == 1 ? maxB : maxA;
-  double divider = Divider(R, R.TriggerSource == 1 ? R.ProbeChB : R.ProbeChA);
+  double lo = fS.TriggerSource == 1 ? minB : minA, hi = fS.TriggerSource == 1 ? maxB : maxA;
+  double divider = Divider(fS.TriggerSource == 1 ? fS.ProbeChB : fS.ProbeChA);
   double level = (std::fabs(hi - lo) * 0.5 + lo) / divider;
-  R.AnalogThreshold = static_cast<int32_t>(std::floor(level + 0.5));
+  fS.AnalogThreshold = static_cast<int32_t>(std::floor(level + 0.5));
+  Publish(true);
   fSucceeded = true;
+  End(nullptr, R.AutosetRunning);
 }

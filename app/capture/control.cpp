@@ -1,35 +1,70 @@
 #include "control.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+
 TCaptureControl::~TCaptureControl() {
+  fClosing = true;
   if (fAutoset) {
     fAutoset->RequestStop();
-    fAutoset->wait();
+    ServeUntilFinished(*fAutoset);
   }
   if (fWorker) {
-    fWorker->requestInterruption();
-    fWorker->wait();
+    fWorker->RequestStop();
+    ServeUntilFinished(*fWorker);
   }
 }
 
-void TCaptureControl::Retire(std::unique_ptr<QThread> &worker) {
-  // A single worker frees itself in the original; here the next start (or the
-  // end) collects it once it has run out.
-  if (worker) {
-    worker->wait();
-    worker.reset();
+bool TCaptureControl::Busy() const {
+  return R.Capturing || R.AutosetRunning || (fWorker && !fWorker->isFinished()) ||
+         (fAutoset && !fAutoset->isFinished());
+}
+
+void TCaptureControl::ServeUntilFinished(QThread &thread) {
+  QCoreApplication *app = QCoreApplication::instance();
+  if (!app || app->thread() != QThread::currentThread()) {
+    // Nothing to serve here: the observer answers on its own thread.
+    thread.wait();
+    return;
   }
+  // The worker may be waiting in a blocking call onto this thread: run the
+  // event loop (without user input) until it has ended.
+  ++fServing;
+  QEventLoop loop;
+  QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+  while (!thread.isFinished())
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  thread.wait();
+  --fServing;
 }
 
 void TCaptureControl::Capture(TSender sender) {
   R.ForceTriggerRequest = 0;
   if (sender != kOther) R.TriggerDomain = static_cast<uint8_t>(sender);
   fObserver.ControlsLocked(true);
+  if (R.AutosetRunning) return; // one user of the library at a time
+  if (R.Capturing) {
+    if (fStopping) {
+      fRestart = true;
+      fRestartSender = sender;
+    }
+    return;
+  }
   R.StopPosition = 0;
-  if (R.Capturing) return;
+  Start(sender);
+}
+
+void TCaptureControl::Start(TSender) {
+  // The previous worker has cleared Capturing after its last notification,
+  // so collecting it cannot wait on this thread.
+  if (fWorker) {
+    fWorker->wait();
+    fWorker.reset();
+  }
+  R.Capturing = 1;
+  fStopping = false;
   R.SetStatus("Capture starting...");
   fObserver.ShowStatus();
-  Retire(fWorker);
-  R.Capturing = 1;
   switch (R.TriggerType) {
   case 1:
     fWorker = std::make_unique<TRepeatThread>(R, fObserver);
@@ -41,47 +76,76 @@ void TCaptureControl::Capture(TSender sender) {
     fWorker = std::make_unique<TSingleThread>(R, fObserver);
     break;
   }
+  QObject::connect(
+      fWorker.get(), &QThread::finished, this, [this] { WorkerEnded(); }, Qt::QueuedConnection);
   fWorker->start(WorkerPriority(R.ThreadPriority));
 }
 
 void TCaptureControl::Stop() {
+  fRestart = false;
   if (R.AutosetRunning) {
     if (fAutoset) fAutoset->RequestStop();
     return;
   }
-  if (R.Capturing && fWorker) {
-    fWorker->requestInterruption();
-    // The single worker is not waited for in the original; waiting here keeps
-    // the status text and the flags from being written by two threads at once,
-    // and it ends at its next status read.
-    fWorker->wait();
-    fWorker.reset();
+  if (R.Capturing && fWorker && !fWorker->isFinished()) {
+    fStopping = true;
+    fWorker->RequestStop();
+    return;
   }
   fObserver.ControlsLocked(false);
   R.SetStatus("Capture stopped.");
   fObserver.ShowStatus();
-  R.Capturing = 0;
 }
 
 void TCaptureControl::Autoset() {
-  if (R.Capturing || R.AutosetRunning) return;
+  if (R.Capturing || R.AutosetRunning || !R.HardwarePresent) return;
   if (fAutoset) {
     fAutoset->wait();
     fAutoset.reset();
   }
+  fAutosetSucceeded = false;
+  // Set before any event can be processed, as Capturing is for a capture.
+  R.AutosetRunning = 1;
+  fObserver.ControlsLocked(true);
   fAutoset = std::make_unique<TAutoSetThread>(R, fObserver);
+  QObject::connect(
+      fAutoset.get(), &QThread::finished, this, [this] { WorkerEnded(); }, Qt::QueuedConnection);
   fAutoset->start(WorkerPriority(R.ThreadPriority));
 }
 
-void TCaptureControl::Wait() {
-  if (fAutoset) {
+void TCaptureControl::WorkerEnded() {
+  // Not while a wait is serving a worker (it collects afterwards), nor once
+  // the control is going away.
+  if (fServing || fClosing) return;
+  if (fAutoset && fAutoset->isFinished()) {
     fAutoset->wait();
-    if (fAutoset->Succeeded()) {
-      uint8_t mode = R.TriggerType;
+    const bool succeeded = fAutoset->Succeeded();
+    fAutoset.reset();
+    fAutosetSucceeded = succeeded;
+    if (succeeded && !R.Capturing) {
+      fObserver.AutosetSucceeded();
+      // One single capture, as the oscilloscope's capture button starts it.
+      const uint8_t mode = R.TriggerType;
       R.TriggerType = 0;
       Capture(kAnalogWindow);
       R.TriggerType = mode;
     }
   }
-  if (fWorker) fWorker->wait();
+  if (fWorker && fWorker->isFinished()) {
+    fWorker->wait();
+    fWorker.reset();
+    fStopping = false;
+    if (fRestart) {
+      fRestart = false;
+      Capture(fRestartSender);
+    }
+  }
+}
+
+void TCaptureControl::Wait() {
+  while (fAutoset || fWorker) {
+    ServeUntilFinished(fAutoset ? static_cast<QThread &>(*fAutoset) : *fWorker);
+    // Collects what ended and starts what waited for it.
+    WorkerEnded();
+  }
 }

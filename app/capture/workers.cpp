@@ -1,11 +1,11 @@
 #include "workers.h"
 
-#include "acquire.h"
 #include "format.h"
 
 #include <QElapsedTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -13,6 +13,16 @@ constexpr uint8_t kPreTriggerFilled = 0x80;
 constexpr uint8_t kTriggered = 0x02;
 constexpr uint8_t kDelayOver = 0x08;
 constexpr uint8_t kComplete = 0x01;
+
+// A worker buffer goes into the record by a swap when both are of one size
+// (always, after AllocateBuffers); a logic tab of another size gets a copy.
+template <typename T> void HandOver(std::vector<T> &shown, std::vector<T> &captured) {
+  if (captured.empty()) return;
+  if (shown.size() == captured.size())
+    std::swap(shown, captured);
+  else
+    std::copy_n(captured.begin(), std::min(shown.size(), captured.size()), shown.begin());
+}
 
 } // namespace
 
@@ -24,21 +34,47 @@ QThread::Priority WorkerPriority(uint8_t p) {
   return kPriorities[p < 7 ? p : 3];
 }
 
-void TCaptureThread::Say(const char *text) {
+void TWorker::Say(const char *text) {
   R.SetStatus(text);
-  fObserver.ShowStatus();
+  OnUi([this] { fObserver.ShowStatus(); });
 }
 
-void TCaptureThread::Say(const QString &text) {
+void TWorker::Say(const QString &text) {
   R.SetStatus(text);
-  fObserver.ShowStatus();
+  OnUi([this] { fObserver.ShowStatus(); });
 }
 
-void TCaptureThread::Finish(const char *status) {
-  fObserver.CaptureFinished();
-  R.Capturing = 0;
-  if (status) R.SetStatus(status);
-  fObserver.ShowStatus();
+void TWorker::End(const char *status, std::atomic<uint8_t> &flag) {
+  if (fEnded) return;
+  fEnded = true;
+  OnUi([&] {
+    fObserver.CaptureFinished();
+    if (status) R.SetStatus(status);
+    fObserver.ShowStatus();
+  });
+  flag = 0;
+}
+
+void TWorker::End(const QString &status, std::atomic<uint8_t> &flag) {
+  End(status.toLatin1().constData(), flag);
+}
+
+void TCaptureThread::run() {
+  Body();
+  if (!Ended()) Finish("Capture stopped.");
+}
+
+void TCaptureThread::Present() {
+  OnUi([this] {
+    HandOver(R.SamplesA, R.CaptureA);
+    HandOver(R.SamplesB, R.CaptureB);
+    if (R.HasDigital()) {
+      int tab = R.ActiveDigitalTab >= 0 && R.ActiveDigitalTab < 3 ? R.ActiveDigitalTab : 0;
+      HandOver(R.DigitalSamples[tab], R.CaptureD);
+    }
+    if (fStopPosition >= 0) R.StopPosition = fStopPosition;
+    fObserver.PresentCapture();
+  });
 }
 
 template <typename F> bool TCaptureThread::WaitFor(uint8_t bits, F onEachPass) {
@@ -58,7 +94,7 @@ template <typename F> bool TCaptureThread::WaitFor(uint8_t bits, F onEachPass) {
   }
 }
 
-bool TCaptureThread::InstrumentLost() {
+bool TCaptureThread::LibraryFailed() {
   char text[103] = {};
   if (R.Lib.GetLastError(text) == 0) return false;
   R.SetStatus(text);
@@ -69,40 +105,52 @@ bool TCaptureThread::WaitFor(uint8_t bits) {
   return WaitFor(bits, [] {});
 }
 
-bool TCaptureThread::Reapply() {
-  ApplyCaptureConfig(R);
-  if (LibraryFailed()) return false;
+void TCaptureThread::Resend() {
+  // The flags go up before the copy is taken: a change the windows make
+  // after the copy clears them again and is sent on the next pass.
   R.ConfigApplied = 1;
   R.ThresholdApplied = 1;
-  return true;
+  fS = ApplyCaptureConfig(R);
+}
+
+bool TCaptureThread::Reapply() {
+  Resend();
+  return !LibraryFailed();
 }
 
 void TCaptureThread::SetThreshold() {
-  if (R.TriggerDomain == 0)
-    R.Lib.SetThresholdA(R.AnalogThreshold, R.ThresholdMargin);
-  else
-    R.Lib.SetThresholdD(R.DigitalThreshold);
   R.ThresholdApplied = 1;
+  int32_t analog, margin, digital;
+  {
+    std::lock_guard<std::mutex> lock(R.ConfigMutex);
+    analog = fS.AnalogThreshold = R.AnalogThreshold;
+    margin = fS.ThresholdMargin = R.ThresholdMargin;
+    digital = fS.DigitalThreshold = R.DigitalThreshold;
+  }
+  if (fS.TriggerDomain == 0)
+    R.Lib.SetThresholdA(analog, margin);
+  else
+    R.Lib.SetThresholdD(digital);
 }
 
 void TCaptureThread::TriggerSound() {
-  if (R.TriggerBeep & 0x01) fObserver.TriggerSound((R.TriggerBeep & 0x02) != 0);
+  const uint8_t beep = fS.TriggerBeep;
+  if (beep & 0x01) OnUi([this, beep] { fObserver.TriggerSound((beep & 0x02) != 0); });
 }
 
 bool TCaptureThread::CaptureDelayPhase() {
-  if (R.CaptureDelay == 0) return true;
-  double rate = R.Lib.GetClockItems(0x200 + R.SamplingRate);
-  double seconds = rate > 0 ? R.CaptureDelay / rate : 0;
+  if (fS.CaptureDelay == 0) return true;
+  double rate = R.Lib.GetClockItems(0x200 + fS.SamplingRate);
+  double seconds = rate > 0 ? fS.CaptureDelay / rate : 0;
   Say(QStringLiteral("Capture delay...") + FormatTime(std::floor(seconds)));
-  bool countdown = seconds > 2.0;
-  if (countdown) fObserver.DelayCountdown(static_cast<int>(seconds));
+  const int countdown = seconds > 2.0 ? static_cast<int>(seconds) : 0;
+  if (countdown) OnUi([this, countdown] { fObserver.DelayCountdown(countdown); });
   bool ok = WaitFor(kDelayOver);
-  if (countdown) fObserver.DelayCountdown(0);
+  if (countdown) OnUi([this] { fObserver.DelayCountdown(0); });
   return ok;
 }
 
 void TCaptureThread::Fail() {
-  fFailed = true;
   requestInterruption();
   Finish(nullptr);
 }
@@ -110,7 +158,7 @@ void TCaptureThread::Fail() {
 bool TCaptureThread::Transfer() {
   R.Lib.StopCapture();
   Say("Transfering data...");
-  Simulate();
+  ReadParts();
   if (LibraryFailed()) {
     Fail();
     return false;
@@ -137,29 +185,29 @@ bool TCaptureThread::NextCycle() {
   return true;
 }
 
-void TCaptureThread::Simulate() {
-  if (R.HasAnalog()) ReadAnalogData(R);
-  if (R.HasDigital()) ReadDigitalData(R);
+void TCaptureThread::ReadParts() {
+  if (R.HasAnalog()) ReadAnalogData(R, fS, R.CaptureA, R.CaptureB);
+  if (R.HasDigital()) ReadDigitalData(R, fS, R.CaptureD);
 }
 
 void TCaptureThread::SimulateUntilStopped() {
   while (!isInterruptionRequested()) {
     QThread::yieldCurrentThread();
-    Simulate();
+    fS = TakeCaptureSettings(R);
+    ReadParts();
     Present();
   }
-  Finish("Capture stopped.");
 }
 
 const char *TCaptureThread::WaitingText() const {
-  return R.TriggerDomain == 0 ? "Waiting for analog trigger..." : "Waiting for digital trigger...";
+  return fS.TriggerDomain == 0 ? "Waiting for analog trigger..." : "Waiting for digital trigger...";
 }
 
-void TSingleThread::run() {
+void TSingleThread::Body() {
   if (!R.HardwarePresent) {
-    Simulate();
+    fS = TakeCaptureSettings(R);
+    ReadParts();
     Present();
-    Finish("Capture stopped.");
     return;
   }
   if (R.ClockSource == 2) {
@@ -167,25 +215,20 @@ void TSingleThread::run() {
     return;
   }
   Say("Starting capture...");
-  ApplyCaptureConfig(R);
-  if (LibraryFailed()) {
+  if (!Reapply()) {
     Fail();
     return;
   }
-  R.ConfigApplied = 1;
-  R.ThresholdApplied = 1;
   R.Lib.StartCapture();
   Say("Filling pre-trigger buffer...");
   if (!WaitFor(kPreTriggerFilled)) return;
-  fObserver.PreTriggerFilled();
+  OnUi([this] { fObserver.PreTriggerFilled(); });
   Say(WaitingText());
   bool waiting = WaitFor(kTriggered, [this] {
     if (R.ConfigApplied == 0) {
       // The single worker re-sends without looking at the outcome.
-      ApplyCaptureConfig(R);
+      Resend();
       R.Lib.StartCapture();
-      R.ConfigApplied = 1;
-      R.ThresholdApplied = 1;
     }
     if (R.ThresholdApplied == 0) SetThreshold();
     if (R.ForceTriggerRequest) {
@@ -195,27 +238,31 @@ void TSingleThread::run() {
   });
   if (!waiting) return;
   TriggerSound();
-  fObserver.TriggerSeen();
+  OnUi([this] { fObserver.TriggerSeen(); });
   if (!CaptureDelayPhase()) return;
   Say("Filling post-trigger buffer...");
   if (!WaitFor(kComplete)) return;
   if (!Transfer()) return;
   Present();
-  Finish("Capture stopped.");
 }
 
 void TSingleThread::RunStrobe() {
   Say("Starting capture...");
-  ApplyCaptureConfig(R);
-  if (LibraryFailed()) {
+  if (!Reapply()) {
     Fail();
     return;
   }
   R.Lib.StartCapture();
   Say("Filling buffer...");
+  int32_t shown = -1;
   for (;;) {
     uint8_t s = R.Lib.ReadStatus();
-    Say(QString::asprintf("Filling buffer... (%d external clocks)", R.Lib.GetStopPosition()));
+    int32_t strobes = R.Lib.GetStopPosition();
+    // Only a changed count is worth a trip to the windows.
+    if (strobes != shown) {
+      Say(QString::asprintf("Filling buffer... (%d external clocks)", strobes));
+      shown = strobes;
+    }
     if (isInterruptionRequested() || (s & kPreTriggerFilled)) break;
     if (InstrumentLost()) {
       R.Lib.StopCapture();
@@ -225,28 +272,26 @@ void TSingleThread::RunStrobe() {
     QThread::yieldCurrentThread();
   }
   R.Lib.StopCapture();
-  R.StopPosition = R.Lib.GetStopPosition();
+  fStopPosition = R.Lib.GetStopPosition();
   R.Lib.Clear();
-  ReadDigitalData(R);
+  ReadDigitalData(R, fS, R.CaptureD);
   // Nothing was sampled after the last strobe: what the memory holds there is
   // left over from before.
-  int tab = R.ActiveDigitalTab >= 0 && R.ActiveDigitalTab < 3 ? R.ActiveDigitalTab : 0;
-  std::vector<uint32_t> &buffer = R.DigitalSamples[tab];
-  if (R.StopPosition >= 0 && static_cast<uint32_t>(R.StopPosition) <= R.BuffLength)
-    for (size_t i = static_cast<size_t>(R.StopPosition); i < R.BuffLength && i < buffer.size(); ++i)
-      buffer[i] = 0;
+  if (fStopPosition >= 0 && static_cast<uint32_t>(fStopPosition) <= fS.BuffLength)
+    for (size_t i = static_cast<size_t>(fStopPosition); i < fS.BuffLength && i < R.CaptureD.size();
+         ++i)
+      R.CaptureD[i] = 0;
   Present();
-  Finish("Capture stopped.");
 }
 
-void TRepeatThread::run() {
+void TRepeatThread::Body() {
   if (!BeginCycles()) return;
   for (;;) {
     if (!NextCycle()) return;
     R.Lib.StartCapture();
     Say("Filling pre-trigger buffer...");
     if (!WaitFor(kPreTriggerFilled)) return;
-    fObserver.PreTriggerFilled();
+    OnUi([this] { fObserver.PreTriggerFilled(); });
     Say(WaitingText());
     bool failed = false;
     bool waiting = WaitFor(kTriggered, [this, &failed] {
@@ -278,44 +323,36 @@ void TRepeatThread::run() {
       R.ConfigApplied = 0;
       R.ForcedTrigger = 0;
     }
-    fObserver.TriggerSeen();
+    OnUi([this] { fObserver.TriggerSeen(); });
     if (!CaptureDelayPhase()) return;
     Say("Filling post-trigger buffer...");
     if (!WaitFor(kComplete)) return;
     if (!Transfer()) return;
     Present();
-    if (isInterruptionRequested()) {
-      Finish("Capture stopped.");
-      return;
-    }
+    if (isInterruptionRequested()) return;
   }
 }
 
-void TAutoThread::run() {
+void TAutoThread::Body() {
   if (!BeginCycles()) return;
   for (;;) {
     if (!NextCycle()) return;
     if (R.ThresholdApplied == 0) SetThreshold();
     R.Lib.StartCapture();
     Say("Filling pre-trigger buffer...");
-    if (!WaitFor(kPreTriggerFilled)) {
-      if (!fFailed) Finish("Capture stopped.");
-      return;
-    }
+    if (!WaitFor(kPreTriggerFilled)) return;
     Say(WaitingText());
-    double rate = R.Lib.GetClockItems(0x200 + R.SamplingRate);
-    double ms = rate > 0 ? R.BuffLength / rate * 1000.0 : 0;
+    double rate = R.Lib.GetClockItems(0x200 + fS.SamplingRate);
+    double ms = rate > 0 ? fS.BuffLength / rate * 1000.0 : 0;
     const qint64 timeout = static_cast<qint64>(std::floor(ms + 0.5));
     QElapsedTimer clock;
     clock.start();
     // No trigger within one buffer time: force it, on every pass until it comes.
-    bool stopped = false;
     for (;;) {
       uint8_t status = R.Lib.ReadStatus();
       if (isInterruptionRequested()) {
         R.Lib.StopCapture();
-        stopped = true;
-        break;
+        return;
       }
       if (status & kTriggered) break;
       if (InstrumentLost()) {
@@ -328,20 +365,10 @@ void TAutoThread::run() {
       }
       QThread::yieldCurrentThread();
     }
-    if (stopped) {
-      Finish("Capture stopped.");
-      return;
-    }
     Say("Filling post-trigger buffer...");
-    if (!WaitFor(kComplete)) {
-      if (!fFailed) Finish("Capture stopped.");
-      return;
-    }
+    if (!WaitFor(kComplete)) return;
     if (!Transfer()) return;
     Present();
-    if (isInterruptionRequested()) {
-      Finish("Capture stopped.");
-      return;
-    }
+    if (isInterruptionRequested()) return;
   }
 }

@@ -1,32 +1,75 @@
 // The capture workers: one capture, captures back to back, and captures that
 // force the trigger after one buffer time. Each runs on its own thread, talks
 // to the library through the record's table and to the front end through the
-// observer; the windows reach it only through the record's flags.
+// observer; the windows reach it only through the record's flags and the
+// settings it copies under TVELK::ConfigMutex.
 #pragma once
 
+#include "acquire.h"
 #include "observer.h"
 #include "record.h"
 
+#include <QString>
 #include <QThread>
 
-class TCaptureThread : public QThread {
+#include <atomic>
+
+// What the capture workers and autoset share: the way to the front end and the
+// one way to end.
+class TWorker : public QThread {
 public:
-  TCaptureThread(TVELK &r, TCaptureObserver &observer) : R(r), fObserver(observer) {}
+  TWorker(TVELK &r, TCaptureObserver &observer) : R(r), fObserver(observer) {}
+  // Asks the worker to end; it stops the instrument and ends with its
+  // notifications. Returns at once.
+  virtual void RequestStop() { requestInterruption(); }
 
 protected:
+  // Runs fn on the front end's thread; the worker waits for it.
+  template <typename F> void OnUi(F fn) { fObserver.OnUiThread(fn); }
   // Status text, shown.
   void Say(const char *text);
   void Say(const QString &text);
-  // The library's last error into StatusText; true when there is one.
-  bool LibraryFailed() { return R.LibraryError() != 0; }
-  // Ends a capture that failed or was told to stop, with the notifications.
-  void Finish(const char *status);
-  void Present() { fObserver.PresentCapture(); }
+  // The end of every worker: CaptureFinished, the final status (null: the
+  // text as it stands) shown, and only then the worker's flag cleared.
+  void End(const char *status, std::atomic<uint8_t> &flag);
+  void End(const QString &status, std::atomic<uint8_t> &flag);
+  bool Ended() const { return fEnded; }
+
+  TVELK &R;
+  TCaptureObserver &fObserver;
+
+private:
+  bool fEnded = false;
+};
+
+class TCaptureThread : public TWorker {
+public:
+  using TWorker::TWorker;
+
+protected:
+  // The worker's sequence; returning without an end of its own ends it with
+  // "Capture stopped.".
+  virtual void Body() = 0;
+  void run() final;
+
+  // True when the library reports an error; its text is in StatusText then
+  // (an instrument that went away answers every status read with 0, so the
+  // polling loops ask too).
+  bool LibraryFailed();
+  bool InstrumentLost() { return LibraryFailed(); }
+  // Ends the capture with the status given (null: as it stands).
+  void Finish(const char *status) { End(status, R.Capturing); }
+  // Swaps the new samples into the record on the front end's thread and has
+  // them shown.
+  void Present();
   // Polls the status until one of the bits is set; false when told to stop
-  // (the instrument is stopped then). onEachPass runs before every read.
+  // (the instrument is stopped then) or when the instrument was lost (the
+  // worker has failed then). onEachPass runs before every read.
   template <typename F> bool WaitFor(uint8_t bits, F onEachPass);
   bool WaitFor(uint8_t bits);
-  // Sends the configuration (again); false on a library error.
+  // Sends the configuration (again) from a fresh copy of the settings;
+  // Reapply answers false on a library error.
+  void Resend();
   bool Reapply();
   void SetThreshold();
   void TriggerSound();
@@ -34,17 +77,12 @@ protected:
   bool CaptureDelayPhase();
   // A library error ends the worker: its text stays, the controls come back.
   void Fail();
-  // True when the library reports an error since the capture was set up (an
-  // instrument that went away answers every status read with 0); the text is
-  // in StatusText then.
-  bool InstrumentLost();
-  bool fFailed = false;
   // Stops the instrument and reads the data of the parts present; false (the
   // worker has failed) on a library error.
   bool Transfer();
-  // The data of the parts present: from the instrument, or generated in
-  // simulated mode.
-  void Simulate();
+  // The data of the parts present into the worker's buffers: from the
+  // instrument, or generated in simulated mode.
+  void ReadParts();
   // Simulated repeat and auto modes: generated captures until told to stop.
   void SimulateUntilStopped();
   // Repeat and auto modes: simulated mode runs here to its end (false);
@@ -55,8 +93,10 @@ protected:
   bool NextCycle();
   const char *WaitingText() const;
 
-  TVELK &R;
-  TCaptureObserver &fObserver;
+  // The settings of the capture under way.
+  TCaptureSettings fS;
+  // Where the external strobes ended (strobe captures only; -1: not known).
+  int32_t fStopPosition = -1;
 };
 
 class TSingleThread : public TCaptureThread {
@@ -64,7 +104,7 @@ public:
   using TCaptureThread::TCaptureThread;
 
 protected:
-  void run() override;
+  void Body() override;
 
 private:
   void RunStrobe();
@@ -75,7 +115,7 @@ public:
   using TCaptureThread::TCaptureThread;
 
 protected:
-  void run() override;
+  void Body() override;
 };
 
 class TAutoThread : public TCaptureThread {
@@ -83,7 +123,7 @@ public:
   using TCaptureThread::TCaptureThread;
 
 protected:
-  void run() override;
+  void Body() override;
 };
 
 // ThreadPriority 0..6 as the thread priorities idle .. time-critical.

@@ -58,6 +58,9 @@ void TVELK::AllocateBuffers() {
     }
   }
   if (HasDigital()) DigitalSamples[0].assign(BufferCapacity, 0u);
+  CaptureA.assign(SamplesA.size(), 0.0f);
+  CaptureB.assign(SamplesB.size(), 0.0f);
+  CaptureD.assign(DigitalSamples[0].size(), 0u);
 }
 
 bool TVELK::ClockAffectsChannelB(int32_t oldClock, int32_t newClock) const {

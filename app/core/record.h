@@ -158,6 +158,12 @@ struct TVELK {
   uint8_t TriggerSource = 0;
   uint8_t ExtTrigMode = 0;
   std::vector<float> FFTInputA, FFTInputB;
+  // The capture workers' own buffers, as long as the ones above: a worker reads
+  // into these and the presentation, on the user-interface thread, swaps them
+  // with SamplesA, SamplesB and the logic buffer in view. So a capture never
+  // writes a buffer that a window may be painting or analysing.
+  std::vector<float> CaptureA, CaptureB;
+  std::vector<uint32_t> CaptureD;
   uint8_t FFTType = 0;
   uint8_t FFTWindow = 0;
   int32_t FFTWinSize = 0;

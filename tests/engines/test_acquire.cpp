@@ -140,8 +140,8 @@ TEST(SimulatedData, GeneratorsFillTheCaptureAndHandOverToTheSpectrum) {
   r.FFTInputB.assign(4096, 0);
   r.DigitalSamples[0].assign(4096, 0xFFFFFFFF);
   r.SpectrumEvent = std::make_unique<TAutoResetEvent>();
-  ReadAnalogData(r);
-  ReadDigitalData(r);
+  ReadAnalogData(r, TakeCaptureSettings(r), r.SamplesA, r.SamplesB);
+  ReadDigitalData(r, TakeCaptureSettings(r), r.DigitalSamples[0]);
   // A: 5000 mV sine at 1000 mV half scale = 640 codes peak, plus ripple and noise.
   float peak = *std::max_element(r.SamplesA.begin(), r.SamplesA.end());
   EXPECT_GT(peak, 600);
@@ -154,7 +154,7 @@ TEST(SimulatedData, GeneratorsFillTheCaptureAndHandOverToTheSpectrum) {
 
   r.FFTBusy = 1;
   r.FFTInputA.assign(4096, 0);
-  ReadAnalogData(r);
+  ReadAnalogData(r, TakeCaptureSettings(r), r.SamplesA, r.SamplesB);
   EXPECT_EQ(r.FFTInputA[100], 0) << "nothing is copied while the spectrum is busy";
 }
 

@@ -165,7 +165,7 @@ TEST_F(WorkerTest, ForcedTriggerAndReappliedConfigurationWhileWaiting) {
     r.ThresholdMargin = 0;
   }
   r.ConfigApplied = 0;
-  for (int i = 0; i < 1000 && r.ConfigApplied == 0; ++i)
+  for (int i = 0; i < 5000 && velkemu_get_register(0, 52) != 128 + 20; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_EQ(velkemu_get_register(0, 52), 128 + 20) << "the new level reached the instrument";
   control->ForceTrigger();
@@ -200,8 +200,11 @@ TEST_F(WorkerTest, StopEndsTheCaptureInEveryStage) {
     control->Capture(TCaptureControl::kAnalogWindow);
     ASSERT_TRUE(recorder.WaitFor(c.stage)) << ::testing::PrintToString(recorder.Snapshot());
     control->Stop();
+    control->Wait();
     EXPECT_EQ(r.Capturing, 0);
     EXPECT_EQ(r.Status(), "Capture stopped.");
+    EXPECT_EQ(recorder.Snapshot().back(), "Capture stopped.");
+    EXPECT_TRUE(recorder.Saw("<finished>")) << "a stopped worker ends with its notification";
     EXPECT_FALSE(recorder.Saw("<present>"));
     EXPECT_EQ(velkemu_get_register(0, 6), 0) << "the instrument was stopped";
     control.reset();
@@ -247,6 +250,7 @@ TEST_F(WorkerTest, RepeatModeReconfiguresAfterAForcedTrigger) {
   for (int i = 0; i < 2000 && r.ConfigApplied == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   control->Stop();
+  control->Wait();
   // The next cycle sent the set-up again: its batch starts with run = 0, arm = 0.
   bool resent = false;
   for (size_t i = 0; i < velkemu_log_count(); ++i) {
@@ -260,18 +264,39 @@ TEST_F(WorkerTest, RepeatModeReconfiguresAfterAForcedTrigger) {
 }
 
 TEST_F(WorkerTest, AutoModeForcesTheTriggerAfterOneBufferTime) {
-  inputs = "A=dc:0";
-  TVELK &r = Open("Dorian");
-  r.SamplingRate = Clock(r, 1000000);
-  r.TriggerType = 2;
-  auto begin = std::chrono::steady_clock::now();
-  control->Capture(TCaptureControl::kAnalogWindow);
-  ASSERT_TRUE(recorder.WaitFor("<present>"));
-  auto elapsed = std::chrono::steady_clock::now() - begin;
-  control->Stop();
-  EXPECT_TRUE(recorder.Saw("Triggered."));
-  EXPECT_GE(elapsed, std::chrono::milliseconds(4)) << "4096 samples at 1 MHz";
-  EXPECT_FALSE(recorder.Saw("<pre-trigger filled>")) << "auto mode has no trigger notifications";
+  // 131072 samples at 1 MHz: the trigger is forced no earlier than 131 ms
+  // after the capture started, and only when the signal gives none.
+  struct TCase {
+    const char *inputs;
+    bool forced;
+  } cases[] = {{"A=dc:0", true}, {"A=sine:1000:2000", false}};
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.inputs);
+    recorder.Events.clear();
+    inputs = c.inputs;
+    TVELK &r = Open("Dorian");
+    r.SamplingRate = Clock(r, 1000000);
+    r.BuffLength = 131072;
+    r.TriggerAt = 1024;
+    r.TriggerType = 2;
+    auto begin = std::chrono::steady_clock::now();
+    control->Capture(TCaptureControl::kAnalogWindow);
+    ASSERT_TRUE(recorder.WaitFor(c.forced ? "Triggered." : "<present>"));
+    auto elapsed = std::chrono::steady_clock::now() - begin;
+    ASSERT_TRUE(recorder.WaitFor("<present>"));
+    control->Stop();
+    control->Wait();
+    if (c.forced) {
+      EXPECT_GE(elapsed, std::chrono::milliseconds(131)) << "forced before one buffer time";
+    } else {
+      EXPECT_FALSE(recorder.Saw("Triggered.")) << "a signal that triggers is never forced";
+    }
+    EXPECT_TRUE(recorder.Saw("<present>"));
+    EXPECT_FALSE(recorder.Saw("<pre-trigger filled>")) << "auto mode has no trigger notifications";
+    control.reset();
+    startup->Shutdown(false);
+    startup.reset();
+  }
 }
 
 TEST_F(WorkerTest, ExternalStrobeClearsWhatCameAfterTheLastStrobe) {
@@ -319,6 +344,7 @@ TEST_F(WorkerTest, SimulatedModeGeneratesCaptures) {
   for (int i = 0; i < 3000 && recorder.PresentCount() < 3; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   control->Stop();
+  control->Wait();
   EXPECT_GE(recorder.PresentCount(), 3);
   EXPECT_EQ(r.Capturing, 0);
 }

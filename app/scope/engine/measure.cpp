@@ -141,6 +141,11 @@ void CopyField(char (&field)[10], const QString &text) {
 
 } // namespace
 
+void ComputeChannelStats(const std::vector<float> &samples, uint32_t buffLength, double halfRange,
+                         double sampleRate, double divider, TVELK::TStats &stats, bool &overrange) {
+  ChannelStats(samples, buffLength, halfRange, sampleRate, divider, stats, overrange);
+}
+
 double ScopeSampleRate(const TVELK &r) {
   if (!r.Lib.GetClockItems || !ClockIndexValid(r.SamplingRate)) return 0;
   return r.Lib.GetClockItems(0x200 + r.SamplingRate);

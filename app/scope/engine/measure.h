@@ -24,6 +24,11 @@ void ComputeAnalogStats(TVELK &r);
 // The same with the half range of the converter and the sample rate given.
 void ComputeAnalogStats(TVELK &r, double halfRange, double sampleRate);
 
+// The same for the first buffLength samples of one buffer, with the probe's
+// divider given (autoset measures its own buffers).
+void ComputeChannelStats(const std::vector<float> &samples, uint32_t buffLength, double halfRange,
+                         double sampleRate, double divider, TVELK::TStats &stats, bool &overrange);
+
 // Frequency of a periodic signal from its last two edges, in Hz (0 = unknown).
 // mean, min and max are the signal's own statistics in codes.
 double EstimateFrequency(const float *samples, uint32_t count, double mean, double min, double max,
