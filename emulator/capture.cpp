@@ -106,7 +106,9 @@ int64_t TCapture::PreSamples() const {
 void TCapture::Advance(TClock::time_point now) {
   if (state_ != kRunning) return;
   int64_t due = kForever;
-  if (bench_.speed > 0) {
+  if (bench_.held) {
+    due = 0;
+  } else if (bench_.speed > 0) {
     credit_ += std::chrono::duration<double>(now - last_).count() * setup_.rate * bench_.speed;
     due = credit_ >= 9e18 ? kForever : static_cast<int64_t>(credit_);
     credit_ -= static_cast<double>(due);
@@ -117,7 +119,12 @@ void TCapture::Advance(TClock::time_point now) {
   if (!Record(due)) credit_ = 0;
 }
 
-bool TCapture::Record(int64_t due) {
+void TCapture::Step(int64_t n) {
+  while (n > 0 && state_ == kRunning)
+    Record(n, &n);
+}
+
+bool TCapture::Record(int64_t due, int64_t *left) {
   const bool external = setup_.externalClock != 0;
   int64_t searchLeft = kSearchBudget, countLeft = kCountBudget;
   bool starved = false;
@@ -178,6 +185,7 @@ bool TCapture::Record(int64_t due) {
     if (external && recorded_ >= setup_.samples) status_ |= 0x80;
     if (trigger_ >= 0 && recorded_ >= end_) Finish(kComplete);
   }
+  if (left) *left = due;
   return !starved;
 }
 

@@ -25,8 +25,9 @@ namespace velkemu {
 // speed of simulated time and the converters' noise.
 struct TBench {
   TSignalSet signals;
-  double speed = 1; // simulated seconds per wall second; 0: instant
-  int noise = 1;    // ± converter codes
+  double speed = 1;  // simulated seconds per wall second; 0: instant
+  bool held = false; // time stands still: only velkemu_advance moves it
+  int noise = 1;     // ± converter codes
 };
 
 using TBanks = std::array<std::vector<uint8_t>, kBankCount>;
@@ -51,6 +52,8 @@ public:
   void TriggerModeWritten(uint8_t value);
   // Catches up with the wall clock.
   void Advance(TClock::time_point now);
+  // Records n samples, however much work that takes (held time).
+  void Step(int64_t n);
   // Configuration or power-up: idle, nothing pending.
   void Reset();
 
@@ -67,8 +70,9 @@ public:
 
 private:
   int64_t PreSamples() const;
-  // Records up to due samples; false when the work budget ran out first.
-  bool Record(int64_t due);
+  // Records up to due samples; false when the work budget ran out first
+  // (left: what was not recorded).
+  bool Record(int64_t due, int64_t *left = nullptr);
   void Trigger(int64_t k, bool forced);
   void Finish(TState how);
   // The first sample in [k0, k0 + n) that fires the trigger, or -1.

@@ -31,6 +31,7 @@ bool ValidBank(const TDevice &d, int bank) {
 VELKEMU_EXPORT int velkemu_reset(const char *list) {
   TEmulator &e = Emu();
   std::lock_guard<std::mutex> lock(e.mu);
+  e.bench.held = false;
   return e.Reset(list ? list : std::getenv("VELK_EMULATE"));
 }
 
@@ -254,6 +255,21 @@ VELKEMU_EXPORT int velkemu_set_speed(double factor) {
   std::lock_guard<std::mutex> lock(e.mu);
   e.bench.speed = factor;
   return 0;
+}
+
+VELKEMU_EXPORT int velkemu_hold_time(int held) {
+  TEmulator &e = Emu();
+  std::lock_guard<std::mutex> lock(e.mu);
+  e.bench.held = held != 0;
+  return 0;
+}
+
+VELKEMU_EXPORT int velkemu_advance(int dev, int64_t samples) {
+  if (samples < 0) return -1;
+  return WithDevice(dev, -1, [samples](TEmulator &, TDevice &d) {
+    d.instrument->Step(samples);
+    return 0;
+  });
 }
 
 VELKEMU_EXPORT int velkemu_set_noise(int codes) {

@@ -60,6 +60,8 @@ public:
   // The capture as of the host's last contact, and whether the loaded image
   // provides the clock the registers select now.
   const TCapture &Capture() const { return capture_; }
+  // Held time: the capture records n more samples.
+  void Step(int64_t n) { capture_.Step(n); }
   TCaptureSetup DecodeNow() const;
 
   size_t BankSize(int bank) const { return banks_[bank].size(); }

@@ -153,6 +153,15 @@ int velkemu_set_signals(const char *list);
 // 0 runs every capture as far as it can at each contact. -1 for a negative
 // factor. velkemu_reset leaves it (and the noise) as it is.
 int velkemu_set_speed(double factor);
+// Held time (held != 0): host contacts no longer move simulated time; only
+// velkemu_advance does, by whole samples of the running capture. For tests that
+// look at every step of a capture without racing the wall clock; a reset
+// lets time run again.
+int velkemu_hold_time(int held);
+// Records that many more samples of the running capture (trigger search,
+// delay and post-trigger part as usual). -1 for a device that does not exist
+// or a negative count.
+int velkemu_advance(int dev, int64_t samples);
 // Converter noise of ± codes (default 1; 0 for exact samples). -1 outside 0..4096.
 int velkemu_set_noise(int codes);
 

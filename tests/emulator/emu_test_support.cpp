@@ -187,6 +187,16 @@ bool TCaptureTest::WaitFor(int bits) {
   return true;
 }
 
+std::vector<int> TCaptureTest::StepUntil(int bits, int64_t limit) {
+  std::vector<int> seen{Status()};
+  for (int64_t i = 0; i < limit && (seen.back() & bits) != bits; ++i) {
+    velkemu_advance(0, 1);
+    int s = Status();
+    if (s != seen.back()) seen.push_back(s);
+  }
+  return seen;
+}
+
 velkemu_capture TCaptureTest::Info() {
   velkemu_capture c{};
   EXPECT_EQ(0, velkemu_get_capture(0, &c));

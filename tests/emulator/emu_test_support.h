@@ -83,6 +83,10 @@ protected:
   int Status() { return ReadReg(h, 10); }
   // Polls the status until it has all of bits; false after a second.
   bool WaitFor(int bits);
+  // With held time (velkemu_hold_time): moves the capture on one sample at a
+  // time until the status has all of bits, at most limit samples. Answers
+  // every status that differs from the one before, the first one included.
+  std::vector<int> StepUntil(int bits, int64_t limit);
   velkemu_capture Info();
   TBytes Bank(int port, uint32_t n) { return Ask(h, ReadCmd(port, n), n); }
   // The logic analyzer at 1 MHz, triggered by force: the 32-bit samples of

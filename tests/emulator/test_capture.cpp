@@ -116,27 +116,21 @@ TEST_F(Capture, FrontEndAndCountsAreDecodedPerModel) {
 
 TEST_F(Capture, StatusBitsAccumulateThroughTheCapture) {
   Use("Dorian", "DorianLF");
-  velkemu_set_speed(0.02); // 1 MHz runs at 20000 samples per second
+  velkemu_hold_time(1); // every step below is one sample of simulated time
   Memory(4000, 2000);
   Set({{15, 0}, {40, 9}, {41, 0}, {11, 0}}); // mode 0 never triggers
   Set({{47, 0xE8}, {48, 0x03}});             // delay 1000
   EXPECT_EQ(0x40, Status());
   Start();
-  ASSERT_TRUE(WaitFor(0x80)) << "the pre-trigger part fills";
-  EXPECT_EQ(0xC0, Status());
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ((std::vector<int>{0x40, 0xC0}), StepUntil(0x80, 4000)) << "the pre-trigger part fills";
+  velkemu_advance(0, 100000);
   EXPECT_EQ(0xC0, Status()) << "no trigger comes";
 
-  Set({{11, 18}, {11, 0}}); // forced, then the remembered mode back
-  std::vector<int> seen{Status()};
-  auto deadline = Clock::now() + std::chrono::seconds(2);
-  while (!(seen.back() & 0x01) && Clock::now() < deadline) {
-    int s = Status();
-    if (s == seen.back()) continue;
-    EXPECT_EQ(s, s | seen.back()) << "bits only add up";
-    seen.push_back(s);
-  }
+  Set({{11, 18}, {11, 0}}); // forced (past the pre-trigger part: at once), mode back
+  std::vector<int> seen = StepUntil(0x01, 10000);
   EXPECT_EQ((std::vector<int>{0xC2, 0xCA, 0xCB}), seen) << "triggered, delay over, complete";
+  for (size_t i = 1; i < seen.size(); ++i)
+    EXPECT_EQ(seen[i], seen[i] | seen[i - 1]) << "bits only add up";
   velkemu_capture info = Info();
   EXPECT_EQ(VELKEMU_CAPTURE_COMPLETE, info.state);
   EXPECT_TRUE(info.forced);
@@ -152,22 +146,13 @@ TEST_F(Capture, StatusBitsAccumulateThroughTheCapture) {
 // pre-trigger part; registers 0..2 read back how many clocks came.
 TEST_F(Capture, ExternalClockReportsAFullMemoryAndItsClockCount) {
   Use("Brisk", "BriskLF");
-  velkemu_set_speed(0.01); // CLK's 1 MHz at 10000 a second
+  velkemu_hold_time(1);
   Memory(1000, 500);
   Set({{15, 0x10}, {11, 0}});
   Start();
-  auto deadline = Clock::now() + std::chrono::seconds(1);
-  int between = 0; // polls past the pre-trigger part (497), before the memory is full
-  for (int64_t recorded = 0; recorded < 1000; recorded = Info().recorded) {
-    int status = Status();
-    if (Info().recorded < 1000 && Info().recorded > 600) {
-      EXPECT_EQ(0x40, status);
-      ++between;
-    }
-    ASSERT_LT(Clock::now(), deadline);
-  }
-  EXPECT_GT(between, 0);
-  EXPECT_EQ(0x80, Status() & 0x80);
+  velkemu_advance(0, 700);
+  EXPECT_EQ(0x40, Status()) << "past the pre-trigger part, the memory not yet full";
+  EXPECT_EQ((std::vector<int>{0x40, 0xC0}), StepUntil(0x80, 1000));
   Set({{6, 0}});
   int64_t clocks = Info().recorded;
   EXPECT_GE(clocks, 1000);
@@ -186,17 +171,17 @@ TEST_F(Capture, StopAtAnyPointKeepsStatusAndRecordedSamples) {
   for (auto &c : cases) {
     SCOPED_TRACE(c.when);
     Use("Brisk", "BriskLF", "D0-D7=counter:1000000"); // one count per sample
-    velkemu_set_speed(0.005);                         // 5000 samples a second: 100 ms per part
+    velkemu_hold_time(1);
     Memory(1000, 500);
     Set({{15, 0}, {40, 9}, {41, 0}, {11, 0}});
     Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    velkemu_advance(0, 250); // half the pre-trigger part
     if (c.waitForPreTrigger) {
-      ASSERT_TRUE(WaitFor(0x80));
+      ASSERT_EQ(0x80, StepUntil(0x80, 1000).back() & 0x80);
     }
     if (c.force) {
       Set({{11, 12}});
-      ASSERT_TRUE(WaitFor(0x0A));
+      ASSERT_EQ(0x0A, StepUntil(0x0A, 1000).back() & 0x0A);
     }
     Set({{6, 0}});
     velkemu_capture info = Info();
@@ -217,12 +202,12 @@ TEST_F(Capture, StopAtAnyPointKeepsStatusAndRecordedSamples) {
 
 TEST_F(Capture, ForcedTriggerWaitsForThePreTriggerPart) {
   Use("Dorian-12", "Dorian-12");
-  velkemu_set_speed(0.001); // 50 MHz at 50 kHz: the pre-trigger part takes 60 ms
+  velkemu_hold_time(1);
   Memory(10000, 7000);
   Set({{15, 0}, {11, 0}});
   Start();
   Set({{11, 32}, {11, 0}}); // forced at once, the remembered mode right after
-  ASSERT_TRUE(WaitFor(0x01));
+  ASSERT_EQ(0x01, StepUntil(0x01, 20000).back() & 0x01);
   velkemu_capture info = Info();
   EXPECT_TRUE(info.forced);
   EXPECT_EQ(10000 - 7006, info.trigger_sample) << "the first sample after the pre-trigger part";
