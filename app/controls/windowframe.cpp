@@ -97,6 +97,11 @@ TPanelEx *TWindowFrame::Content() {
   return fContent;
 }
 
+void TWindowFrame::SetContentMargins(QMargins margins) {
+  fContentMargins = margins;
+  PlaceChildren();
+}
+
 void TWindowFrame::PlaceChildren() {
   const int w = fWindow->width();
   int x = w - 2 - kButtonW;
@@ -106,7 +111,7 @@ void TWindowFrame::PlaceChildren() {
     b->raise();
     x -= kButtonW + kButtonGap;
   }
-  if (fContent) fContent->setGeometry(2, kContentTop, w - 4, fWindow->height() - kContentTop - 2);
+  if (fContent) fContent->setGeometry(fWindow->rect().marginsRemoved(fContentMargins));
 }
 
 bool TWindowFrame::IsActiveLook() const {

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QList>
+#include <QMargins>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
@@ -37,6 +38,8 @@ public:
   void SetResizable(bool on) { fResizable = on; }
   // The panel that carries the contents, 18 pixels from the top, framed in 3-D.
   TPanelEx *Content();
+  // Where the content panel sits (default: 2 pixels in, below the title strip).
+  void SetContentMargins(QMargins margins);
   TBitmapButton *CloseButton() const { return fClose; }
 
   bool InDragArea(QPoint pos) const;
@@ -58,6 +61,7 @@ private:
   bool fDragAnywhere = false;
   bool fResizable = false;
   TPanelEx *fContent = nullptr;
+  QMargins fContentMargins{2, kContentTop, 2, 2};
   TBitmapButton *fClose = nullptr, *fMinimize = nullptr, *fMaximize = nullptr;
   // Dragging by hand where the platform cannot move windows itself (offscreen).
   bool fDragging = false;

@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+#include <ostream>
+
 inline QImage Paint(QWidget &w) {
   return w.grab().toImage();
 }
@@ -40,4 +42,12 @@ inline void SendMouse(QWidget &w, QEvent::Type type, QPoint pos, Qt::MouseButton
                       Qt::MouseButtons buttons) {
   QMouseEvent e(type, QPointF(pos), w.mapToGlobal(QPointF(pos)), button, buttons, Qt::NoModifier);
   QApplication::sendEvent(&w, &e);
+}
+
+// Texts in gtest messages.
+inline std::ostream &operator<<(std::ostream &os, const QString &s) {
+  return os << s.toStdString();
+}
+inline void PrintTo(const QString &s, std::ostream *os) {
+  *os << '"' << s.toStdString() << '"';
 }

@@ -5,6 +5,7 @@
 #include "panelex.h"
 #include "windowframe.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -96,7 +97,11 @@ TEST(Frame, CloseButtonClosesAndEscapeCancels) {
   d.resize(120, 80);
   d.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  QSignalSpy clicked(d.Frame()->CloseButton(), &TBitmapButton::clicked);
   QTest::mouseClick(d.Frame()->CloseButton(), Qt::LeftButton, {}, {5, 5});
+  EXPECT_EQ(clicked.count(), 1) << d.Frame()->CloseButton()->isEnabled()
+                                << d.Frame()->CloseButton()->isVisible()
+                                << d.Frame()->CloseButton()->geometry().x();
   EXPECT_FALSE(d.isVisible());
   EXPECT_EQ(d.result(), QDialog::Rejected);
   d.show();
