@@ -96,7 +96,8 @@ TEST(Frame, CloseButtonClosesAndEscapeCancels) {
   TFrameDialog d;
   d.resize(120, 80);
   d.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  d.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
   QSignalSpy clicked(d.Frame()->CloseButton(), &TBitmapButton::clicked);
   QTest::mouseClick(d.Frame()->CloseButton(), Qt::LeftButton, {}, {5, 5});
   EXPECT_EQ(clicked.count(), 1) << d.Frame()->CloseButton()->isEnabled()
