@@ -21,7 +21,7 @@ namespace {
 
 constexpr int W = 251, H = 220, RL = 25, RR = 25, RH = 20;
 constexpr int Left = RL, Right = W - RR, Bottom = H - RH; // plot, right/bottom exclusive
-constexpr uint32_t kSentinel = 0x00FF00FF;
+constexpr uint32_t kSentinel = 0x00123456;                // no colour of the fixture
 constexpr uint32_t kBack = 0xFFFFFF, kGrid = 0xC0C0C0, kText = 0x202020;
 constexpr uint32_t kRulerBack = 0xF3F3F3, kRulerText = 0x606060;
 constexpr uint32_t kRulerBackA = 0xE1FFFF, kRulerBackB = 0xE1FFFE;
@@ -80,10 +80,15 @@ protected:
     const bool drew = d.Render(p, image.rect(), dmScreen);
     p.end();
     if (painted) *painted = drew;
+    Save(image);
+    return image;
+  }
+
+  // VELK_TEST_IMAGES=FOLDER keeps the pictures for a look.
+  static void Save(const QImage &image) {
     if (const char *dir = std::getenv("VELK_TEST_IMAGES"))
       image.save(QString::fromLocal8Bit(dir) + "/" +
                  testing::UnitTest::GetInstance()->current_test_info()->name() + ".png");
-    return image;
   }
 
   static bool Is(const QImage &image, int x, int y, uint32_t bgr) {
@@ -448,6 +453,41 @@ TEST_F(AnalogData, CursorsAndOverlay) {
   d.MeasChannel1 = 'A';
   image = Paint();
   EXPECT_GT(Count(image, Left, 0, Right, 60, kText), 50) << "overlay text";
+}
+
+TEST_F(AnalogData, PrintsIntoAnyPainterAtItsResolution) {
+  // A 300 dpi page against a 96 dpi screen: rulers of 300 / 5 = 60 pixels, marks x3,
+  // white background, traces 5 pixels wide, a black frame around the plot.
+  QImage page(1200, 800, QImage::Format_RGB32);
+  page.setDotsPerMeterX(qRound(300 / 0.0254));
+  page.setDotsPerMeterY(qRound(300 / 0.0254));
+  page.fill(ToRgb(kSentinel));
+  QImage screen(1, 1, QImage::Format_RGB32);
+  screen.setDotsPerMeterX(qRound(96 / 0.0254));
+  screen.setDotsPerMeterY(qRound(96 / 0.0254));
+  d.BackColor = 0xF0F0F0;
+  d.PaintLocked = true; // the window locks the screen while it prints
+  a.assign(201, 50.0f);
+  QPainter p(&page);
+  d.Print(p, page.rect(), 3, &screen);
+  p.end();
+  Save(page);
+  EXPECT_EQ(d.PrinterDpiX, 300);
+  EXPECT_EQ(d.PrintScaleX, 3.0);
+  EXPECT_DOUBLE_EQ(d.PixelsPerSample, 1140.0 / 201);
+  EXPECT_DOUBLE_EQ(d.PixelsPerCode, 740.0 / 189);
+  // Plot (60, 0)-(1200, 740): frame, background, the trace at 370 - 50 x 740 / 189.
+  EXPECT_TRUE(Is(page, 60, 300, 0x000000));
+  EXPECT_TRUE(Is(page, 1199, 300, 0x000000));
+  EXPECT_TRUE(Is(page, 600, 739, 0x000000));
+  EXPECT_TRUE(Is(page, 600, 100, 0xFFFFFF));
+  const int y = 370 - qRound(50 * 740.0 / 189);
+  for (int dy = -2; dy <= 2; ++dy)
+    EXPECT_TRUE(Is(page, 600, y + dy, kColorA)) << dy;
+  EXPECT_FALSE(Is(page, 600, y + 4, kColorA));
+  EXPECT_TRUE(Is(page, 30, 790, kSentinel)) << "nothing in the corner below the left ruler";
+  EXPECT_TRUE(Is(page, 100, 790, 0xFFFFFF)) << "time ruler";
+  EXPECT_EQ(Count(page, 0, 0, 1200, 800, kSentinel), 60 * 60 * 2) << "both lower corners";
 }
 
 } // namespace
