@@ -5,6 +5,7 @@
 //
 //   whole record, mouse move:  envelope mode, the column extremes already known
 //   whole record, new capture: envelope mode after DataChanged() (one pass over the record)
+//   whole record with math:    the same with the A - B trace (mouse move, then new capture)
 //   point mode, 0.2 px/sample: the most samples point mode draws (5 per pixel)
 //   point mode, 1:1:           one sample per pixel
 //   widget repaint:            the paint event (off-screen image, copy) of the whole record
@@ -113,6 +114,23 @@ void BM_WholeRecordNewCapture(benchmark::State &state) {
   }
 }
 BENCHMARK(BM_WholeRecordNewCapture)->Unit(benchmark::kMillisecond);
+
+void BM_WholeRecordMath(benchmark::State &state) {
+  TScene &s = Scene();
+  s.Window(0, kSamples);
+  s.d.MathMode = 2;
+  s.d.ColorM = 0x008000;
+  const bool newCapture = state.range(0) != 0;
+  s.Paint();
+  for (auto _ : state) {
+    if (newCapture) s.d.DataChanged();
+    s.Paint();
+    benchmark::DoNotOptimize(s.image.constBits());
+  }
+  s.d.MathMode = 0;
+  state.SetLabel(newCapture ? "new capture" : "mouse move");
+}
+BENCHMARK(BM_WholeRecordMath)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_PointMode(benchmark::State &state) {
   TScene &s = Scene();

@@ -42,49 +42,64 @@ void Append(QPolygon &points, int x, int y) {
   if (points.isEmpty() || points.last() != QPoint(x, y)) points.append(QPoint(x, y));
 }
 
-// Builds a polyline point by point, folding the points that share one column
-// into the first, lowest, highest and last of them. With a solid pen the pixels
-// are those of the full polyline: within a column the segments cover exactly the
-// run from the lowest to the highest point.
-class TPolylineBuilder {
-public:
-  explicit TPolylineBuilder(size_t reserve) { Points.reserve(reserve); }
-  void Add(int x, int y) {
-    if (Open && x == RunX) {
-      if (y < RunMin) RunMin = y, MinAt = Seq;
-      if (y > RunMax) RunMax = y, MaxAt = Seq;
-      RunLast = y;
-      ++Seq;
-      return;
-    }
-    Flush();
-    Open = true;
-    RunX = x;
-    RunFirst = RunMin = RunMax = RunLast = y;
-    Seq = 1;
-    MinAt = MaxAt = 0;
-  }
-  const QPolygon &Finish() {
-    Flush();
-    return Points;
-  }
+// RoundHalfUp(left + k x step) for the column of a sample in point mode; the
+// values stay within the plot's width, so the general guards are not needed on
+// this path, which runs once per sample.
+inline int Column(int left, uint32_t k, double step) {
+  const double t = left + k * step;
+  const double f = t >= 0 ? static_cast<double>(static_cast<int>(t)) : std::floor(t);
+  return static_cast<int>(t - f < 0.5 ? f : f + 1);
+}
 
-private:
-  void Flush() {
-    if (!Open) return;
-    Append(Points, RunX, RunFirst);
-    if (Seq > 1) {
-      Append(Points, RunX, MinAt <= MaxAt ? RunMin : RunMax);
-      Append(Points, RunX, MinAt <= MaxAt ? RunMax : RunMin);
-      Append(Points, RunX, RunLast);
+// Folds the polyline through samples 0 .. n - 1 (sample k in column
+// RoundHalfUp(left + k x step), level value(k)) into the first, lowest, highest
+// and last point of each column. With a solid pen the pixels are those of the
+// full polyline: within a column the segments cover exactly the run from the
+// lowest to the highest point, whatever order they come in, and the joins to the
+// neighbouring columns start at the first point and end at the last. Any
+// monotonic mapping of levels to pixel rows draws the same.
+template <class TValue>
+void FoldColumns(int left, uint32_t n, double step, TValue value, std::vector<TFoldedPoint> &out) {
+  out.clear();
+  uint32_t k = 0;
+  while (k < n) {
+    const int x = Column(left, k, step);
+    uint32_t end = k + 1;
+    if (step < 1) {
+      // The first sample of the next column, from the boundary x + 0.5 and then
+      // checked with the rounding itself.
+      const double guess = std::ceil((x + 0.5 - left) / step);
+      end = static_cast<uint32_t>(std::clamp<double>(guess, k + 1, n));
+      while (end > k + 1 && Column(left, end - 1, step) > x)
+        --end;
+      while (end < n && Column(left, end, step) == x)
+        ++end;
     }
-    Open = false;
+    const double first = value(k);
+    out.push_back({x, first});
+    if (end - k > 1) {
+      double lo = first, hi = first;
+      for (uint32_t i = k + 1; i < end; ++i) {
+        const double v = value(i);
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+      }
+      out.push_back({x, lo});
+      out.push_back({x, hi});
+      out.push_back({x, value(end - 1)});
+    }
+    k = end;
   }
-  QPolygon Points;
-  bool Open = false;
-  int RunX = 0, RunFirst = 0, RunMin = 0, RunMax = 0, RunLast = 0;
-  int Seq = 0, MinAt = 0, MaxAt = 0;
-};
+}
+
+// The folded points as pixels, level v drawn at row y(v).
+template <class TRow> QPolygon ToPolygon(const std::vector<TFoldedPoint> &points, TRow y) {
+  QPolygon line;
+  line.reserve(static_cast<qsizetype>(points.size()));
+  for (const TFoldedPoint &pt : points)
+    Append(line, pt.x, y(pt.v));
+  return line;
+}
 
 void DrawPolyline(QPainter &p, const QPolygon &points) {
   if (points.size() == 1)
@@ -480,11 +495,11 @@ void TAnalogData::DrawTrace(QPainter &p, const TPlotRect &r, TDrawMode mode, int
 
   if (printer || PixelsPerSample >= 0.2) {
     const uint32_t n = std::min(VisibleSamples, SampleCount - FirstSample);
-    TPolylineBuilder line(std::min<uint32_t>(n, 4 * static_cast<uint32_t>(r.Width()) + 8));
+    std::vector<TFoldedPoint> points;
     const float *d = data + FirstSample;
-    for (uint32_t k = 0; k < n; ++k)
-      line.Add(Px(r.left + k * PixelsPerSample), y(d[k]));
-    DrawPolyline(p, line.Finish());
+    FoldColumns(
+        r.left, n, PixelsPerSample, [d](uint32_t k) { return double(d[k]); }, points);
+    DrawPolyline(p, ToPolygon(points, y));
     return;
   }
 
@@ -510,20 +525,31 @@ void TAnalogData::DrawTrace(QPainter &p, const TPlotRect &r, TDrawMode mode, int
 void TAnalogData::DrawMath(QPainter &p, const TPlotRect &r, TDrawMode mode) {
   if (MathMode < 1 || MathMode > 3 || !DataA || !DataB || FirstSample >= SampleCount) return;
   p.setPen(MakePen(Bgr(ColorM), mode == dmPrinter ? 5 : 1, !(DataValidA && DataValidB)));
-  const double mid = r.Mid();
-  const uint32_t n = std::min(VisibleSamples, SampleCount - FirstSample);
-  TPolylineBuilder line(
-      std::min<uint32_t>(n, 4 * static_cast<uint32_t>(std::max(r.Width(), 0)) + 8));
-  for (uint32_t k = 0; k < n; ++k) {
-    const uint32_t i = FirstSample + k;
-    const double a = (InvertA ? -DataA[i] : DataA[i]) + static_cast<double>(PositionA);
-    const double b = (InvertB ? -DataB[i] : DataB[i]) + static_cast<double>(PositionB);
-    const double v = MathMode == 1   ? a + b + OffsetY
-                     : MathMode == 2 ? a + OffsetY - b
-                                     : b + OffsetY - a;
-    line.Add(Px(r.left + k * PixelsPerSample), Px(mid - v * PixelsPerCode));
+  // a = +-A[i] + PositionA, b = +-B[i] + PositionB; A+B: a + b, A-B: a - b, B-A: b - a.
+  // The sample-dependent part ca x A[i] + cb x B[i] is folded per column and kept
+  // between paints; positions and the offset are added when drawing.
+  const int sa = InvertA ? -1 : 1, sb = InvertB ? -1 : 1;
+  const int ca = MathMode == 3 ? -sa : sa, cb = MathMode == 2 ? -sb : sb;
+  const double constant = MathMode == 1   ? PositionA + PositionB
+                          : MathMode == 2 ? PositionA - PositionB
+                                          : PositionB - PositionA;
+  TMathCache &m = MathCache;
+  if (!(m.A == DataA && m.B == DataB && m.Generation == DataGeneration &&
+        m.SampleCount == SampleCount && m.FirstSample == FirstSample &&
+        m.VisibleSamples == VisibleSamples && m.PixelsPerSample == PixelsPerSample &&
+        m.Left == r.left && m.Width == r.Width() && m.Ca == ca && m.Cb == cb)) {
+    m = {DataA,           DataB,  DataGeneration, SampleCount, FirstSample, VisibleSamples,
+         PixelsPerSample, r.left, r.Width(),      ca,          cb,          std::move(m.Points)};
+    const uint32_t n = std::min(VisibleSamples, SampleCount - FirstSample);
+    const float *a = DataA + FirstSample, *b = DataB + FirstSample;
+    FoldColumns(
+        r.left, n, PixelsPerSample,
+        [a, b, ca, cb](uint32_t k) { return ca * double(a[k]) + cb * double(b[k]); }, m.Points);
   }
-  DrawPolyline(p, line.Finish());
+  const double mid = r.Mid();
+  const double base = constant + OffsetY;
+  DrawPolyline(p,
+               ToPolygon(m.Points, [&](double v) { return Px(mid - (v + base) * PixelsPerCode); }));
 }
 
 void TAnalogData::DrawGrid(QPainter &p, const TPlotRect &r, TDrawMode mode) {

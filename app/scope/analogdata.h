@@ -11,7 +11,8 @@
 // image and copied to the widget in one step.
 //
 // Envelope mode keeps the per-column minimum and maximum of each trace between
-// paints, so a repaint on a mouse move does not scan the record again. The cache
+// paints, and the math trace its points folded per column, so a repaint on a
+// mouse move does not scan the record again. The cache
 // follows the buffer pointers, the sample window and the plot width by itself;
 // whoever writes new samples into a buffer already lent (a new capture, a saved
 // reference, a loaded file) calls DataChanged().
@@ -28,6 +29,12 @@
 
 class QPainter;
 class QPaintDevice;
+
+// A point of a polyline folded per pixel column: column and level in codes.
+struct TFoldedPoint {
+  int x;
+  double v;
+};
 
 enum TDrawMode : uint8_t { dmScreen = 0, dmPrinter = 1 };
 enum TSide : uint8_t { sideLeft = 0, sideRight = 1 };
@@ -172,6 +179,16 @@ private:
     std::vector<int16_t> Min, Max;
   };
   TEnvelope Envelopes[4]; // A, B, reference A, reference B
+  // The math trace's sample-dependent part, folded per column.
+  struct TMathCache {
+    const float *A = nullptr, *B = nullptr;
+    uint64_t Generation = ~0ull;
+    uint32_t SampleCount = 0, FirstSample = 0, VisibleSamples = 0;
+    double PixelsPerSample = 0;
+    int Left = 0, Width = 0;
+    int Ca = 0, Cb = 0;
+    std::vector<TFoldedPoint> Points;
+  } MathCache;
   uint64_t DataGeneration = 0;
 
   const TEnvelope &Envelope(int slot, const float *data, int columns);

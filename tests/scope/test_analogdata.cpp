@@ -170,6 +170,38 @@ TEST_F(AnalogData, PointModeAtFiveSamplesPerPixelEnvelopeBelow) {
   }
 }
 
+TEST_F(AnalogData, FoldedPointModeDrawsThePixelsOfThePlainPolyline) {
+  // Point mode with four samples per column: the control folds each column to its
+  // first, lowest, highest and last point; the plain polyline through every sample
+  // must give the same picture.
+  SetSamples(801, 0.0f);
+  uint32_t seed = 7;
+  for (float &v : a) {
+    seed = seed * 1103515245u + 12345u;
+    v = static_cast<float>(static_cast<int>((seed >> 16) % 161) - 80);
+  }
+  d.ShowB = false;
+  const QImage image = Paint();
+  ASSERT_DOUBLE_EQ(d.PixelsPerSample, 0.25);
+
+  QImage plain(W, H, QImage::Format_RGB32);
+  plain.fill(ToRgb(kBack));
+  QPainter p(&plain);
+  p.setClipRect(Left, 0, Right - Left, Bottom);
+  p.setPen(QColor(ToRgb(kColorA)));
+  QPolygon line;
+  for (int k = 0; k < 801; ++k) {
+    const QPoint pt(static_cast<int>(RoundHalfUp(Left + k * 0.25)),
+                    static_cast<int>(RoundHalfUp(100 - a[k])));
+    if (line.isEmpty() || line.last() != pt) line.append(pt);
+  }
+  p.drawPolyline(line);
+  p.end();
+  for (int y = 0; y < Bottom; ++y)
+    for (int x = Left; x < Right; ++x)
+      ASSERT_EQ(image.pixel(x, y), plain.pixel(x, y)) << x << "," << y;
+}
+
 TEST_F(AnalogData, FlatSignalInEnvelopeModeIsOneRowOfPoints) {
   SetSamples(10000, 20.0f);
   const QImage image = Paint();
@@ -419,10 +451,24 @@ TEST_F(AnalogData, MathAndOrderOfTraces) {
   d.PositionA = 5; // a = 35
   image = Paint();
   EXPECT_TRUE(Is(image, Left + 50, 125, kColorM));
+  // Folded columns of a long record follow new samples and the offset.
+  SetSamples(10000, 30.0f);
+  b.assign(10000, 10.0f);
+  d.MathMode = 2;
+  d.PositionA = 0;
+  d.ShowA = d.ShowB = false;
+  EXPECT_TRUE(Is(Paint(), Left + 150, 80, kColorM));
+  b[5000] = -40.0f; // a spike of A - B = 70 in column 100
+  d.DataChanged();
+  d.OffsetY = -10;
+  image = Paint();
+  EXPECT_TRUE(Is(image, Left + 150, 90, kColorM));
+  EXPECT_TRUE(Is(image, Left + 100, 40, kColorM));
+  d.ShowA = d.ShowB = true;
+  d.OffsetY = 0;
   // Both traces on one row: the one on top wins.
   d.MathMode = 0;
-  d.PositionA = 0;
-  b.assign(201, 30.0f);
+  SetSamples(201, 30.0f);
   d.ChannelAOnTop = true;
   EXPECT_TRUE(Is(Paint(), Left + 50, 70, kColorA));
   d.ChannelAOnTop = false;
