@@ -14,8 +14,10 @@
 // paints, and the math trace its points folded per column, so a repaint on a
 // mouse move does not scan the record again. The cache
 // follows the buffer pointers, the sample window and the plot width by itself;
-// whoever writes new samples into a buffer already lent (a new capture, a saved
-// reference, a loaded file) calls DataChanged().
+// new samples are announced: TakeCapture lends the buffers with LendSamples
+// (captures swap buffers, so a pointer seen before may hold new samples), and
+// whoever writes into a buffer already lent (a saved reference, a loaded file)
+// calls DataChanged().
 #pragma once
 
 #include "scopeview.h" // RoundHalfUp
@@ -131,6 +133,19 @@ public:
 
   // New samples were written into a buffer already lent (same pointer).
   void DataChanged() { ++DataGeneration; }
+  // Lends the live or the reference buffers; always counts as new samples, so
+  // buffers handed back and forth between captures are never taken for the
+  // ones already drawn.
+  void LendSamples(const float *a, const float *b) {
+    DataA = a;
+    DataB = b;
+    DataChanged();
+  }
+  void LendReferences(const float *a, const float *b) {
+    RefDataA = a;
+    RefDataB = b;
+    DataChanged();
+  }
 
   int GetDisplayWidth() const { return width() - RulerWidthL - RulerWidthR; }
   int GetDisplayHeight() const { return height() - RulerHeight; }

@@ -66,11 +66,9 @@ protected:
   void SetSamples(uint32_t count, float value) {
     a.assign(count, value);
     b.assign(count, value);
-    d.DataA = a.data();
-    d.DataB = b.data();
+    d.LendSamples(a.data(), b.data());
     d.SampleCount = d.VisibleSamples = count;
     d.FirstSample = 0;
-    d.DataChanged();
   }
 
   QImage Paint(bool *painted = nullptr) {
@@ -226,6 +224,19 @@ TEST_F(AnalogData, EnvelopeShowsNarrowSpikesAndFollowsNewSamples) {
   image = Paint();
   EXPECT_FALSE(Is(image, Left + 100, 40, kColorA));
   EXPECT_TRUE(Is(image, Left + 50, 160, kColorA));
+
+  // Captures hand buffers back and forth: a buffer lent again holds new samples.
+  std::vector<float> other(100000, 0.0f);
+  d.LendSamples(other.data(), b.data());
+  Paint();
+  a.assign(100000, 0.0f);
+  a[75000] = 60.0f; // column 150
+  d.LendSamples(a.data(), b.data());
+  image = Paint();
+  EXPECT_FALSE(Is(image, Left + 50, 160, kColorA));
+  EXPECT_TRUE(Is(image, Left + 150, 40, kColorA));
+  a[25000] = -60.0f;
+  d.DataChanged();
 
   // Another window onto the record.
   d.FirstSample = 25000;
