@@ -1,23 +1,30 @@
-// The 21 D2XX entry points of d2xx.h over libftdi1.
+// The 21 D2XX entry points of d2xx.h over libftdi1 and libusb.
 //
-// Devices are listed afresh on every call, always in the same order; the
-// description is the USB product string. A handle is an opaque number that is
-// never reused, so a closed or unknown handle is recognised and refused
-// instead of crashing. Each handle carries its own mutex: calls on one handle
-// are serialised, calls on different handles run side by side.
+// Devices are listed afresh on every call, always in the same order (see
+// usb_list.h); the description is the USB product string. A handle is an
+// opaque number that is never reused, so a closed or unknown handle is
+// recognised and refused instead of crashing. Each handle carries its own
+// mutex: calls on one handle are serialised, calls on different handles run
+// side by side.
 //
-// Transfers are synchronous. A transfer that ends short because its timeout
-// passed is answered as pending (FALSE, last error 997) with the count in the
-// OVERLAPPED record and the caller's event already signalled, so the caller's
-// wait returns at once and the overlapped result carries the short count.
+// libftdi opens, configures and closes the chip; the data moves through
+// libusb bulk transfers of our own, because libftdi's read and write calls
+// drop the count of what they moved when a transfer times out. A transfer that
+// ends short because its timeout passed is answered as pending (FALSE, last
+// error 997) with the count in the OVERLAPPED record and the caller's event
+// already signalled, so the caller's wait returns at once and the overlapped
+// result carries the short count.
 #include "d2xx.h"
-
-#include <ftdi.h>
-#include <libusb.h>
+#include "usb_list.h"
+#include "velkftdi.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -27,13 +34,26 @@
 
 #define VELKFTDI_EXPORT extern "C" __attribute__((visibility("default")))
 
+using velkftdi::TListed;
+
 namespace {
+
+using TClock = std::chrono::steady_clock;
 
 constexpr DWORD kErrorInvalidHandle = 6;
 constexpr DWORD kErrorGenFailure = 31;
 constexpr DWORD kErrorInvalidParameter = 87;
 constexpr DWORD kDefaultTimeoutMs = 5000;
-constexpr int kFtdiVendor = 0x0403;
+constexpr int kDefaultTransferSize = 4096;
+constexpr int kDefaultLatencyMs = 16;
+// What the chip may still hold of an outgoing stream when the last bulk
+// write has returned.
+constexpr size_t kChipTxBuffer = 4096;
+// In asynchronous bit-bang mode the chip clocks a byte out per tick of its
+// baud-rate generator; the slowest reading of that clock is four bytes per
+// baud, which the drain wait assumes.
+constexpr int kBitBangBytesPerBaud = 4;
+constexpr auto kDrainMargin = std::chrono::milliseconds(10);
 
 struct THandle {
   std::mutex mu;
@@ -41,6 +61,17 @@ struct THandle {
   DWORD readTimeoutMs = kDefaultTimeoutMs;
   DWORD writeTimeoutMs = kDefaultTimeoutMs;
   DWORD lastError = 0;
+  int inTransferSize = kDefaultTransferSize;
+  int outTransferSize = kDefaultTransferSize;
+  int latencyMs = kDefaultLatencyMs;
+  // Bytes the chip has sent that no read has taken yet, and the buffer of
+  // the bulk reads.
+  std::deque<uint8_t> received;
+  std::vector<uint8_t> inBuffer;
+  // Bit-bang bookkeeping for the drain wait when the mode is left.
+  bool bitBang = false;
+  size_t bitBangBytes = 0;
+  TClock::time_point lastWrite;
 };
 
 struct TRegistry {
@@ -90,6 +121,20 @@ private:
   std::unique_lock<std::mutex> fLock;
 };
 
+// Leaving bit-bang mode while the chip still clocks out the end of a stream
+// would cut it: wait until the bytes it may hold have gone out at the
+// bit-bang rate, counted from the last write.
+void DrainBitBang(THandle &h) {
+  if (!h.bitBang || h.bitBangBytes == 0) return;
+  size_t held = std::min(h.bitBangBytes, kChipTxBuffer);
+  long long baud = h.ctx->baudrate > 0 ? h.ctx->baudrate : 9600;
+  auto clockOut = std::chrono::microseconds(
+      static_cast<long long>(held) * 1000000 / (baud * kBitBangBytesPerBaud) + 1);
+  auto until = h.lastWrite + clockOut + kDrainMargin;
+  if (until > TClock::now()) std::this_thread::sleep_until(until);
+  h.bitBangBytes = 0;
+}
+
 FT_STATUS CloseHandle(FT_HANDLE handle) {
   std::shared_ptr<THandle> h;
   {
@@ -101,71 +146,64 @@ FT_STATUS CloseHandle(FT_HANDLE handle) {
     r.open.erase(it);
   }
   std::lock_guard<std::mutex> lock(h->mu);
+  DrainBitBang(*h);
+  // The chip was opened with libusb's automatic detach, so releasing the
+  // interface here gives the kernel's serial driver the device back.
   ftdi_usb_close(h->ctx);
   ftdi_free(h->ctx);
   h->ctx = nullptr;
   return FT_OK;
 }
 
-struct TListed {
-  libusb_device *dev;
-  std::string description;
-  std::string serial;
-};
-
-// Calls visit(list) with the FTDI devices that ctx sees, with their strings.
-// The devices stay valid during the call. Two searches: the common FTDI
-// products (vendor and product 0), and the FTDI vendor with product 0, which
-// libftdi versions that allow it read as any product; a device found by both
-// is listed once.
-template <typename F> void WithDevices(ftdi_context *ctx, F visit) {
-  ftdi_device_list *common = nullptr;
-  ftdi_device_list *vendor = nullptr;
-  std::vector<TListed> list;
-  auto add = [&](ftdi_device_list *found) {
-    for (ftdi_device_list *d = found; d; d = d->next) {
-      if (std::any_of(list.begin(), list.end(),
-                      [&](const TListed &listed) { return listed.dev == d->dev; }))
-        continue;
-      char description[128] = {0};
-      char serial[128] = {0};
-      // A device we may not open (no access rights) is still listed, with
-      // empty strings: it is there, but nothing will match it.
-      if (ftdi_usb_get_strings(ctx, d->dev, nullptr, 0, description, sizeof description, serial,
-                               sizeof serial) < 0)
-        description[0] = serial[0] = 0;
-      list.push_back({d->dev, description, serial});
-    }
-  };
-  if (ftdi_usb_find_all(ctx, &common, 0, 0) > 0) add(common);
-  if (ftdi_usb_find_all(ctx, &vendor, kFtdiVendor, 0) > 0) add(vendor);
-  visit(list);
-  if (common) ftdi_list_free(&common);
-  if (vendor) ftdi_list_free(&vendor);
+// The channel of a multi-channel bridge: A unless VELK_FTDI_INTERFACE says
+// otherwise. False (with a line on standard error) for a value that names no
+// channel.
+bool ChosenInterface(ftdi_interface &out) {
+  const char *text = std::getenv("VELK_FTDI_INTERFACE");
+  out = INTERFACE_A;
+  if (!text || !*text) return true;
+  static const ftdi_interface kChannels[] = {INTERFACE_A, INTERFACE_B, INTERFACE_C, INTERFACE_D};
+  int c = std::toupper(static_cast<unsigned char>(text[0]));
+  if (text[1] == 0 && c >= 'A' && c <= 'D') {
+    out = kChannels[c - 'A'];
+    return true;
+  }
+  std::fprintf(stderr, "velkftdi: VELK_FTDI_INTERFACE=%s names no channel (A, B, C or D)\n", text);
+  return false;
 }
 
-std::vector<TListed> ListStrings() {
-  std::vector<TListed> copy;
-  ftdi_context *ctx = ftdi_new(); // null when libusb cannot be initialised
-  if (!ctx) return copy;
-  WithDevices(ctx, [&](const std::vector<TListed> &list) {
-    copy = list;
-    for (TListed &d : copy)
-      d.dev = nullptr;
-  });
-  ftdi_free(ctx);
-  return copy;
-}
-
-// Opens the first device for which pick(position, device) is true.
+// Opens the first device for which pick(position, device) is true. A device
+// that does not open leaves one line on standard error that says why: the
+// caller only reports that the channel did not open.
 template <typename F> FT_STATUS OpenFirst(F pick, FT_HANDLE *out) {
+  ftdi_interface channel;
+  if (!ChosenInterface(channel)) return FT_DEVICE_NOT_OPENED;
   ftdi_context *ctx = ftdi_new();
   if (!ctx) return FT_DEVICE_NOT_FOUND;
   FT_STATUS status = FT_DEVICE_NOT_FOUND;
-  WithDevices(ctx, [&](const std::vector<TListed> &list) {
+  velkftdi::WithDevices(ctx, [&](const std::vector<TListed> &list) {
     for (size_t i = 0; i < list.size(); ++i) {
-      if (!pick(i, list[i])) continue;
-      status = ftdi_usb_open_dev(ctx, list[i].dev) == 0 ? FT_OK : FT_DEVICE_NOT_OPENED;
+      const TListed &d = list[i];
+      if (!pick(i, d)) continue;
+      status = FT_DEVICE_NOT_OPENED;
+      if (ftdi_set_interface(ctx, channel) < 0) {
+        std::fprintf(stderr, "velkftdi: %s (\"%s\"): %s\n", d.node.c_str(), d.description.c_str(),
+                     ftdi_get_error_string(ctx));
+        return;
+      }
+      ctx->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
+      if (ftdi_usb_open_dev(ctx, d.dev) == 0) {
+        status = FT_OK;
+      } else if (d.access == VELKFTDI_ACCESS_DENIED) {
+        std::fprintf(stderr,
+                     "velkftdi: no permission on %s (\"%s\"): install ftdi/60-velk.rules as "
+                     "/etc/udev/rules.d/60-velk.rules and plug the instrument in again\n",
+                     d.node.c_str(), d.description.c_str());
+      } else {
+        std::fprintf(stderr, "velkftdi: could not open %s (\"%s\", channel %c): %s\n",
+                     d.node.c_str(), d.description.c_str(), 'A' + (ctx->index - INTERFACE_A),
+                     ftdi_get_error_string(ctx));
+      }
       return;
     }
   });
@@ -191,34 +229,79 @@ void CopyField(char *out, const std::string &text) {
 
 enum class TEnd { Complete, TimedOut, Failed };
 
-// Moves n bytes in one direction, polling until done or the timeout passes.
-// libftdi answers 0 while nothing is there yet; a libusb timeout counts as
-// "nothing yet" too, any other negative answer is a USB error.
-template <typename F> TEnd Transfer(DWORD n, DWORD timeoutMs, DWORD &moved, F step) {
+// Milliseconds left until the deadline for the next bulk transfer: at least
+// 1, since libusb reads 0 as "no limit"; 0 once the deadline has passed and
+// the transfer has had its first try.
+unsigned int Remaining(TClock::time_point deadline, bool first) {
+  auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
+  if (left <= 0) return first ? 1 : 0;
+  return unsigned(std::min<long long>(left, INT32_MAX));
+}
+
+// Writes n bytes in pieces of the out-transfer size, each with what is left
+// of the timeout. Bytes the chip took before a timeout count.
+TEnd Write(THandle &h, const uint8_t *data, DWORD n, DWORD &moved) {
   moved = 0;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (moved < n) {
-    int chunk = int(std::min<DWORD>(n - moved, 1u << 20));
-    int got = step(moved, chunk);
-    if (got < 0 && got != LIBUSB_ERROR_TIMEOUT) return TEnd::Failed;
-    if (got > 0) {
-      moved += DWORD(got);
-      continue;
+  auto deadline = TClock::now() + std::chrono::milliseconds(h.writeTimeoutMs);
+  for (bool first = true; moved < n; first = false) {
+    unsigned int timeout = Remaining(deadline, first);
+    if (timeout == 0) return TEnd::TimedOut;
+    int piece = int(std::min<DWORD>(n - moved, DWORD(h.outTransferSize)));
+    int done = 0;
+    int rc = libusb_bulk_transfer(h.ctx->usb_dev, static_cast<unsigned char>(h.ctx->in_ep),
+                                  const_cast<uint8_t *>(data + moved), piece, &done, timeout);
+    moved += DWORD(std::max(done, 0));
+    if (h.bitBang && done > 0) {
+      h.bitBangBytes += size_t(done);
+      h.lastWrite = TClock::now();
     }
-    if (std::chrono::steady_clock::now() >= deadline) return TEnd::TimedOut;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (rc == LIBUSB_ERROR_TIMEOUT) return TEnd::TimedOut;
+    if (rc < 0) return TEnd::Failed;
   }
   return TEnd::Complete;
 }
 
-TEnd Write(THandle &h, const uint8_t *data, DWORD n, DWORD &moved) {
-  return Transfer(n, h.writeTimeoutMs, moved,
-                  [&](DWORD at, int chunk) { return ftdi_write_data(h.ctx, data + at, chunk); });
+// Hands out up to n received bytes; answers how many.
+DWORD TakeReceived(THandle &h, uint8_t *out, DWORD n) {
+  DWORD k = DWORD(std::min<size_t>(n, h.received.size()));
+  std::copy_n(h.received.begin(), k, out);
+  h.received.erase(h.received.begin(), h.received.begin() + k);
+  return k;
+}
+
+// One bulk read from the chip into the received bytes. Every packet starts
+// with two modem-status bytes, which are dropped; bytes that arrived before a
+// timeout are kept.
+int Receive(THandle &h, unsigned int timeoutMs) {
+  int packet = h.ctx->max_packet_size > 2 ? int(h.ctx->max_packet_size) : 64;
+  // A whole number of packets, or libusb reports an overflow.
+  int size = std::max(packet, (h.inTransferSize + packet - 1) / packet * packet);
+  std::vector<uint8_t> &buffer = h.inBuffer;
+  buffer.resize(size_t(size));
+  int got = 0;
+  int rc = libusb_bulk_transfer(h.ctx->usb_dev, static_cast<unsigned char>(h.ctx->out_ep),
+                                buffer.data(), size, &got, timeoutMs);
+  for (int at = 0; at < got; at += packet) {
+    int end = std::min(got, at + packet);
+    if (end - at > 2)
+      h.received.insert(h.received.end(), buffer.begin() + at + 2, buffer.begin() + end);
+  }
+  return rc;
 }
 
 TEnd Read(THandle &h, uint8_t *data, DWORD n, DWORD &moved) {
-  return Transfer(n, h.readTimeoutMs, moved,
-                  [&](DWORD at, int chunk) { return ftdi_read_data(h.ctx, data + at, chunk); });
+  moved = TakeReceived(h, data, n);
+  auto deadline = TClock::now() + std::chrono::milliseconds(h.readTimeoutMs);
+  for (bool first = true; moved < n; first = false) {
+    unsigned int timeout = Remaining(deadline, first);
+    if (timeout == 0) return TEnd::TimedOut;
+    int rc = Receive(h, timeout);
+    moved += TakeReceived(h, data + moved, n - moved);
+    if (rc == LIBUSB_ERROR_TIMEOUT) return moved == n ? TEnd::Complete : TEnd::TimedOut;
+    if (rc < 0) return TEnd::Failed;
+  }
+  return TEnd::Complete;
 }
 
 void Signal(HANDLE event) {
@@ -255,9 +338,18 @@ FT_STATUS Status(int libftdiResult) {
 }
 
 FT_STATUS Purge(THandle &h, bool rx, bool tx) {
-  if (rx && ftdi_tciflush(h.ctx) < 0) return FT_IO_ERROR;
+  if (rx) {
+    h.received.clear();
+    if (ftdi_tciflush(h.ctx) < 0) return FT_IO_ERROR;
+  }
   if (tx && ftdi_tcoflush(h.ctx) < 0) return FT_IO_ERROR;
   return FT_OK;
+}
+
+// The D2XX transfer sizes are multiples of 64 bytes from 64 to 64 KiB.
+int TransferSize(ULONG requested) {
+  ULONG rounded = (std::min<ULONG>(requested, 0x10000) + 63) / 64 * 64;
+  return int(std::max<ULONG>(rounded, 64));
 }
 
 } // namespace
@@ -265,14 +357,14 @@ FT_STATUS Purge(THandle &h, bool rx, bool tx) {
 VELKFTDI_EXPORT FT_STATUS FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags) {
   if (Flags & FT_LIST_NUMBER_ONLY) {
     if (!pArg1) return FT_INVALID_PARAMETER;
-    *static_cast<DWORD *>(pArg1) = DWORD(ListStrings().size());
+    *static_cast<DWORD *>(pArg1) = DWORD(velkftdi::ListDevices().size());
     return FT_OK;
   }
   if (!(Flags & (FT_OPEN_BY_DESCRIPTION | FT_OPEN_BY_SERIAL_NUMBER))) return FT_INVALID_PARAMETER;
   bool bySerial = !(Flags & FT_OPEN_BY_DESCRIPTION);
   if (Flags & FT_LIST_BY_INDEX) {
     if (!pArg2) return FT_INVALID_PARAMETER;
-    std::vector<TListed> list = ListStrings();
+    std::vector<TListed> list = velkftdi::ListDevices();
     size_t index = reinterpret_cast<uintptr_t>(pArg1);
     if (index >= list.size()) return FT_DEVICE_NOT_FOUND;
     CopyField(static_cast<char *>(pArg2), bySerial ? list[index].serial : list[index].description);
@@ -281,7 +373,7 @@ VELKFTDI_EXPORT FT_STATUS FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags) 
   if (Flags & FT_LIST_ALL) {
     // pArg1: a NULL-terminated array of buffers, one per device; pArg2: the count.
     if (!pArg1 || !pArg2) return FT_INVALID_PARAMETER;
-    std::vector<TListed> list = ListStrings();
+    std::vector<TListed> list = velkftdi::ListDevices();
     char **buffers = static_cast<char **>(pArg1);
     for (size_t i = 0; i < list.size() && buffers[i]; ++i)
       CopyField(buffers[i], bySerial ? list[i].serial : list[i].description);
@@ -324,16 +416,15 @@ VELKFTDI_EXPORT FT_STATUS FT_SetUSBParameters(FT_HANDLE ftHandle, ULONG ulInTran
   TLocked h(ftHandle);
   if (!h) return FT_INVALID_HANDLE;
   // 0 leaves a direction as it is.
-  if (ulInTransferSize && ftdi_read_data_set_chunksize(h->ctx, ulInTransferSize) < 0)
-    return FT_IO_ERROR;
-  if (ulOutTransferSize && ftdi_write_data_set_chunksize(h->ctx, ulOutTransferSize) < 0)
-    return FT_IO_ERROR;
+  if (ulInTransferSize) h->inTransferSize = TransferSize(ulInTransferSize);
+  if (ulOutTransferSize) h->outTransferSize = TransferSize(ulOutTransferSize);
   return FT_OK;
 }
 
 VELKFTDI_EXPORT FT_STATUS FT_ResetDevice(FT_HANDLE ftHandle) {
   TLocked h(ftHandle);
   if (!h) return FT_INVALID_HANDLE;
+  h->received.clear(); // the reset empties the chip's buffers as well
   return Status(ftdi_usb_reset(h->ctx));
 }
 
@@ -343,7 +434,7 @@ VELKFTDI_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout,
   if (!h) return FT_INVALID_HANDLE;
   h->readTimeoutMs = ReadTimeout;
   h->writeTimeoutMs = WriteTimeout;
-  // libusb reads 0 as "no limit": a single bulk transfer gets at least 1 ms.
+  // libftdi's control requests: libusb reads 0 as "no limit", so at least 1 ms.
   h->ctx->usb_read_timeout = int(std::clamp<ULONG>(ReadTimeout, 1, INT32_MAX));
   h->ctx->usb_write_timeout = int(std::clamp<ULONG>(WriteTimeout, 1, INT32_MAX));
   return FT_OK;
@@ -352,7 +443,12 @@ VELKFTDI_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout,
 VELKFTDI_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE ftHandle, UCHAR ucLatency) {
   TLocked h(ftHandle);
   if (!h) return FT_INVALID_HANDLE;
-  return Status(ftdi_set_latency_timer(h->ctx, ucLatency));
+  // The chip's smallest latency is 1 ms; libftdi refuses 0, the vendor's
+  // driver takes it, so 0 asks for the smallest.
+  int latency = std::max<int>(ucLatency, 1);
+  FT_STATUS status = Status(ftdi_set_latency_timer(h->ctx, static_cast<unsigned char>(latency)));
+  if (status == FT_OK) h->latencyMs = latency;
+  return status;
 }
 
 VELKFTDI_EXPORT FT_STATUS FT_GetLatencyTimer(FT_HANDLE ftHandle, UCHAR *pucLatency) {
@@ -366,7 +462,13 @@ VELKFTDI_EXPORT FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR 
   TLocked h(ftHandle);
   if (!h) return FT_INVALID_HANDLE;
   // The D2XX mode values are libftdi's: 0 = BITMODE_RESET, 1 = BITMODE_BITBANG, ...
-  return Status(ftdi_set_bitmode(h->ctx, ucMask, ucEnable));
+  DrainBitBang(*h);
+  FT_STATUS status = Status(ftdi_set_bitmode(h->ctx, ucMask, ucEnable));
+  if (status == FT_OK) {
+    h->bitBang = ucEnable == BITMODE_BITBANG || ucEnable == BITMODE_SYNCBB;
+    h->bitBangBytes = 0;
+  }
+  return status;
 }
 
 VELKFTDI_EXPORT FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask) {
@@ -389,8 +491,11 @@ VELKFTDI_EXPORT FT_STATUS FT_GetQueueStatus(FT_HANDLE ftHandle, DWORD *dwRxBytes
   TLocked h(ftHandle);
   if (!h) return FT_INVALID_HANDLE;
   if (!dwRxBytes) return FT_INVALID_PARAMETER;
-  *dwRxBytes = 0; // libftdi does not tell what waits in the chip
-  return FT_OK;
+  // What the adapter holds, and what the chip hands over within one latency
+  // period (it sends what it has when its latency timer runs out).
+  int rc = Receive(*h, unsigned(h->latencyMs) + 1);
+  *dwRxBytes = DWORD(h->received.size());
+  return rc < 0 && rc != LIBUSB_ERROR_TIMEOUT ? FT_IO_ERROR : FT_OK;
 }
 
 // The plain calls: a write or read that ends short on its timeout is FT_OK
@@ -462,4 +567,21 @@ VELKFTDI_EXPORT BOOL FT_W32_GetOverlappedResult(FT_HANDLE ftHandle, LPOVERLAPPED
   }
   h->lastError = 0;
   return TRUE;
+}
+
+VELKFTDI_EXPORT int32_t VELKFTDI_ListUsb(velkftdi_usb_device *out, int32_t capacity) {
+  std::vector<TListed> list = velkftdi::ListDevices();
+  for (size_t i = 0; out && i < list.size() && i < size_t(std::max(capacity, 0)); ++i) {
+    velkftdi_usb_device &d = out[i];
+    d = velkftdi_usb_device{};
+    d.bus = list[i].bus;
+    d.address = list[i].address;
+    d.vendor = list[i].vendor;
+    d.product = list[i].product;
+    d.access = list[i].access;
+    CopyField(d.description, list[i].description);
+    CopyField(d.serial, list[i].serial);
+    std::snprintf(d.node, sizeof d.node, "%s", list[i].node.c_str());
+  }
+  return int32_t(std::min<size_t>(list.size(), INT32_MAX));
 }
