@@ -8,6 +8,7 @@
 #include "settings.h"
 #include "startup.h"
 #include "terminal_ui.h"
+#include "usblist.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -31,7 +33,9 @@ int Fail(const TVELK *r, const TTerminalUi &ui) {
   return 1;
 }
 
-int List(const QString &appFolder) {
+// The instruments velkio offers; verbose adds every FTDI device on the USB
+// and why it is offered or not.
+int List(const QString &appFolder, bool verbose) {
   TVELK r;
   if (!BindLibrary(r, appFolder + QStringLiteral("libvelkio.so"))) {
     std::fprintf(stderr, "%s\n", r.StatusText);
@@ -48,13 +52,16 @@ int List(const QString &appFolder) {
     std::fprintf(stderr, "%s\n", r.StatusText);
     status = 1;
   }
+  std::vector<TOfferedDevice> offered;
   for (int32_t i = 0; i < n && status == 0; ++i) {
     char description[kDescriptionSize] = {};
     r.Lib.GetDeviceDescr(ids[i], description);
     Out(QStringLiteral("%1\t%2\t%3").arg(i).arg(models[i]).arg(QString::fromLatin1(description)));
+    offered.push_back({QString::fromLatin1(description), models[i]});
   }
   r.Lib.FreeDriver();
   UnbindLibrary(r);
+  if (verbose) status = std::max(status, PrintUsbListing(appFolder, offered));
   return status;
 }
 
@@ -120,7 +127,7 @@ int main(int argc, char **argv) {
     qputenv("VELK_D2XX_LIBRARY", (appFolder + QStringLiteral("libvelkemu.so")).toLocal8Bit());
     qputenv("VELK_EMULATE", o.emulate.toLocal8Bit());
   }
-  if (o.command == QStringLiteral("list")) return List(appFolder);
+  if (o.command == QStringLiteral("list")) return List(appFolder, o.verbose);
 
   TTerminalUi ui;
   TStartupOptions options;

@@ -11,7 +11,7 @@ const char kDescription[] =
     "(or simulate a model), load and save files, capture and print what the windows would\n"
     "show.\n"
     "\n"
-    "  velkcli [--emulate MODEL[,MODEL...]] list\n"
+    "  velkcli [--emulate MODEL[,MODEL...]] list [--verbose]\n"
     "  velkcli [--emulate MODEL[,MODEL...]] [--device N | --demo MODEL] [--load FILE]\n"
     "          [--autoset] [--capture single|repeat N|auto N] [--digital] [--measure]\n"
     "          [--decode] [--edges] [--search PATTERN] [--spectrum FILE.csv [--dft FROM TO]]\n"
@@ -61,6 +61,10 @@ const TOptionDef kOptions[] = {
      "export.",
      "FILE"},
     {"save-settings", "Write the instrument's settings file at the end.", nullptr},
+    {"verbose",
+     "With list: every FTDI device on the USB too, with bus and address, vendor and product id, "
+     "description and why it is or is not offered.",
+     nullptr},
 };
 
 // Options that only make sense with an open instrument.
@@ -178,6 +182,10 @@ bool TCommandLine::Check(QString &problem) {
     for (const char *name : kSessionOptions)
       if (set(name))
         return fail(QStringLiteral("list takes no --%1").arg(QString::fromLatin1(name)));
+
+  o.verbose = set("verbose");
+  if (o.verbose && o.command != QStringLiteral("list"))
+    return fail(QStringLiteral("--verbose goes with list"));
 
   if (set("emulate")) {
     o.emulate = value("emulate");

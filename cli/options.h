@@ -18,6 +18,7 @@ struct TOptions {
   QString load, save;
   bool digital = false;
   bool saveSettings = false;
+  bool verbose = false; // list: every FTDI device on the USB too
   TAnalysisOptions analysis;
 };
 

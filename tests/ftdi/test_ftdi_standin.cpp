@@ -14,6 +14,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -171,6 +174,37 @@ TEST_F(Standin, AnInstrumentWithoutPermissionIsOfferedAndItsOpenSaysWhy) {
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   EXPECT_NE(err.find("/dev/bus/usb/001/003"), std::string::npos) << err;
   EXPECT_NE(err.find("60-velk.rules"), std::string::npos) << err;
+}
+
+// The shipped udev rule grants access to exactly the products velkio offers,
+// one description per model.
+TEST_F(Standin, TheUdevRuleNamesEveryInstrumentDescription) {
+  std::ifstream rules(VELKFTDI_RULES);
+  ASSERT_TRUE(rules) << VELKFTDI_RULES;
+  std::vector<std::string> products;
+  bool vendor = false, uaccess = false;
+  const std::regex product(R"re(^ATTR\{product\}=="([^"]+)")re");
+  for (std::string line; std::getline(rules, line);) {
+    std::smatch m;
+    if (std::regex_search(line, m, product)) products.push_back(m[1]);
+    vendor |= line.find(R"(ATTR{idVendor}!="0403")") != std::string::npos;
+    uaccess |= line.find(R"(TAG+="uaccess")") != std::string::npos;
+  }
+  EXPECT_TRUE(vendor);
+  EXPECT_TRUE(uaccess);
+  uint8_t address = 2;
+  for (const std::string &p : products)
+    usbstandin::Add(Device(p.c_str(), 1, address, {address})), ++address;
+  setenv("VELK_D2XX_LIBRARY", VELKFTDI_STANDIN_LIBRARY, 1);
+  VELK_InitDriver();
+  int32_t ids[8] = {};
+  uint8_t models[8] = {};
+  int32_t n = VELK_ListDevices(ids, models);
+  VELK_FreeDriver();
+  unsetenv("VELK_D2XX_LIBRARY");
+  EXPECT_EQ(n, int32_t(products.size())) << "every product of the rule is an instrument";
+  EXPECT_EQ(std::set<uint8_t>(models, models + std::min(n, 8)),
+            (std::set<uint8_t>{1, 2, 3, 4, 5, 6}));
 }
 
 struct TChannelCase {

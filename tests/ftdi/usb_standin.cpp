@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 struct libusb_device {
@@ -27,6 +28,9 @@ struct libusb_device_handle {
 namespace usbstandin {
 namespace {
 
+struct TBus;
+TDevice &AddTo(TBus &bus, TDevice device);
+
 struct TBus {
   std::deque<TDevice> devices;
   std::deque<libusb_device> nodes;
@@ -36,10 +40,37 @@ struct TBus {
   TBus() {
     char folder[] = "/tmp/usbstandin.XXXXXX";
     if (mkdtemp(folder)) sysfs = folder;
+    AddFromEnvironment();
   }
   ~TBus() {
     std::error_code ec;
     if (!sysfs.empty()) std::filesystem::remove_all(sysfs, ec);
+  }
+
+  // A program run by a test (velkcli) gets its devices from
+  // USBSTANDIN_DEVICES: "DESCRIPTION,PRODUCT-HEX,ok|denied[,SERIAL];...", on
+  // bus 1 from address 2 on.
+  void AddFromEnvironment() {
+    const char *text = std::getenv("USBSTANDIN_DEVICES");
+    if (!text) return;
+    std::stringstream entries(text);
+    uint8_t n = 0;
+    for (std::string entry; std::getline(entries, entry, ';');) {
+      std::stringstream fields(entry);
+      std::string description, product, access, serial;
+      std::getline(fields, description, ',');
+      std::getline(fields, product, ',');
+      std::getline(fields, access, ',');
+      std::getline(fields, serial, ',');
+      TDevice d;
+      d.description = description;
+      d.product = uint16_t(std::strtoul(product.c_str(), nullptr, 16));
+      d.permitted = access != "denied";
+      d.serial = serial;
+      d.address = uint8_t(2 + n);
+      d.ports = {uint8_t(++n)};
+      AddTo(*this, d);
+    }
   }
 };
 
@@ -57,6 +88,17 @@ std::string SysfsName(const TDevice &d) {
 
 bool BitBang(int mode) {
   return mode == BITMODE_BITBANG || mode == BITMODE_SYNCBB;
+}
+
+TDevice &AddTo(TBus &bus, TDevice device) {
+  TDevice &d = bus.devices.emplace_back(std::move(device));
+  bus.nodes.push_back(libusb_device{&d});
+  // The kernel publishes the strings world-readable, whoever may open the node.
+  std::filesystem::path folder = std::filesystem::path(bus.sysfs) / SysfsName(d);
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "product") << d.description << "\n";
+  if (!d.serial.empty()) std::ofstream(folder / "serial") << d.serial << "\n";
+  return d;
 }
 
 } // namespace
@@ -85,15 +127,7 @@ void Reset() {
 }
 
 TDevice &Add(TDevice device) {
-  TBus &bus = Bus();
-  TDevice &d = bus.devices.emplace_back(std::move(device));
-  bus.nodes.push_back(libusb_device{&d});
-  // The kernel publishes the strings world-readable, whoever may open the node.
-  std::filesystem::path folder = std::filesystem::path(bus.sysfs) / SysfsName(d);
-  std::filesystem::create_directories(folder);
-  std::ofstream(folder / "product") << d.description << "\n";
-  if (!d.serial.empty()) std::ofstream(folder / "serial") << d.serial << "\n";
-  return d;
+  return AddTo(Bus(), std::move(device));
 }
 
 void SetUnavailable(bool unavailable) {
