@@ -2,6 +2,11 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <chrono>
+#include <thread>
 
 TCaptureControl::~TCaptureControl() {
   fClosing = true;
@@ -20,22 +25,31 @@ bool TCaptureControl::Busy() const {
          (fAutoset && !fAutoset->isFinished());
 }
 
-void TCaptureControl::ServeUntilFinished(QThread &thread) {
+void TCaptureControl::ServeUntilFinished(TWorker &worker) {
   QCoreApplication *app = QCoreApplication::instance();
-  if (!app || app->thread() != QThread::currentThread()) {
-    // Nothing to serve here: the observer answers on its own thread.
-    thread.wait();
-    return;
+  if (app && app->thread() == QThread::currentThread()) {
+    // The worker may be waiting in a blocking call onto this thread: keep
+    // serving such calls (no user input) until it has ended.
+    ++fServing;
+    while (!worker.isFinished()) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      if (!worker.isFinished()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    --fServing;
   }
-  // The worker may be waiting in a blocking call onto this thread: run the
-  // event loop (without user input) until it has ended.
-  ++fServing;
-  QEventLoop loop;
-  QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-  while (!thread.isFinished())
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-  thread.wait();
-  --fServing;
+  // Otherwise the observer answers on its own thread.
+  worker.wait();
+}
+
+void TCaptureControl::Watch(TWorker &worker) {
+  // The worker's last notification runs on this thread; collecting it waits
+  // for the next turn of the event loop, when it has left its thread.
+  // An observer that answers on the worker's own thread (the command line)
+  // has no event loop to come back to: Wait() collects there.
+  worker.OnEnded = [this] {
+    if (QThread::currentThread() == thread())
+      QTimer::singleShot(0, this, [this] { WorkerEnded(); });
+  };
 }
 
 void TCaptureControl::Capture(TSender sender) {
@@ -76,8 +90,7 @@ void TCaptureControl::Start(TSender) {
     fWorker = std::make_unique<TSingleThread>(R, fObserver);
     break;
   }
-  QObject::connect(
-      fWorker.get(), &QThread::finished, this, [this] { WorkerEnded(); }, Qt::QueuedConnection);
+  Watch(*fWorker);
   fWorker->start(WorkerPriority(R.ThreadPriority));
 }
 
@@ -108,8 +121,7 @@ void TCaptureControl::Autoset() {
   R.AutosetRunning = 1;
   fObserver.ControlsLocked(true);
   fAutoset = std::make_unique<TAutoSetThread>(R, fObserver);
-  QObject::connect(
-      fAutoset.get(), &QThread::finished, this, [this] { WorkerEnded(); }, Qt::QueuedConnection);
+  Watch(*fAutoset);
   fAutoset->start(WorkerPriority(R.ThreadPriority));
 }
 
@@ -117,7 +129,7 @@ void TCaptureControl::WorkerEnded() {
   // Not while a wait is serving a worker (it collects afterwards), nor once
   // the control is going away.
   if (fServing || fClosing) return;
-  if (fAutoset && fAutoset->isFinished()) {
+  if (fAutoset && (fAutoset->isFinished() || fAutoset->EndNotified())) {
     fAutoset->wait();
     const bool succeeded = fAutoset->Succeeded();
     fAutoset.reset();
@@ -131,7 +143,7 @@ void TCaptureControl::WorkerEnded() {
       R.TriggerType = mode;
     }
   }
-  if (fWorker && fWorker->isFinished()) {
+  if (fWorker && (fWorker->isFinished() || fWorker->EndNotified())) {
     fWorker->wait();
     fWorker.reset();
     fStopping = false;
@@ -144,7 +156,7 @@ void TCaptureControl::WorkerEnded() {
 
 void TCaptureControl::Wait() {
   while (fAutoset || fWorker) {
-    ServeUntilFinished(fAutoset ? static_cast<QThread &>(*fAutoset) : *fWorker);
+    ServeUntilFinished(fAutoset ? static_cast<TWorker &>(*fAutoset) : *fWorker);
     // Collects what ended and starts what waited for it.
     WorkerEnded();
   }

@@ -45,8 +45,10 @@ public:
 
 private:
   void Start(TSender sender);
-  // Waits for one thread, serving the workers' calls to this thread.
-  void ServeUntilFinished(QThread &thread);
+  // Waits for one worker, serving the workers' calls to this thread.
+  void ServeUntilFinished(TWorker &worker);
+  // Has the worker's end collected on this thread.
+  void Watch(TWorker &worker);
   // On this thread once a worker has ended: collects it and starts what was
   // waiting for it (the capture after autoset or after a stop).
   void WorkerEnded();

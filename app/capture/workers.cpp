@@ -7,6 +7,9 @@
 #include <cmath>
 #include <utility>
 
+#include <pthread.h>
+#include <sched.h>
+
 namespace {
 
 constexpr uint8_t kPreTriggerFilled = 0x80;
@@ -34,6 +37,29 @@ QThread::Priority WorkerPriority(uint8_t p) {
   return kPriorities[p < 7 ? p : 3];
 }
 
+TWorker::~TWorker() {
+  wait();
+}
+
+void TWorker::start(QThread::Priority priority) {
+  wait();
+  fFinished = false;
+  fThread = std::thread([this] {
+    run();
+    fFinished = true;
+  });
+  // Only the idle class means anything to the normal Linux scheduler without
+  // privileges; the others run as normal threads.
+  if (priority == QThread::IdlePriority) {
+    sched_param param{};
+    pthread_setschedparam(fThread.native_handle(), SCHED_IDLE, &param);
+  }
+}
+
+void TWorker::wait() {
+  if (fThread.joinable()) fThread.join();
+}
+
 void TWorker::Say(const char *text) {
   R.SetStatus(text);
   OnUi([this] { fObserver.ShowStatus(); });
@@ -51,6 +77,7 @@ void TWorker::End(const char *status, std::atomic<uint8_t> &flag) {
     fObserver.CaptureFinished();
     if (status) R.SetStatus(status);
     fObserver.ShowStatus();
+    if (OnEnded) OnEnded();
   });
   flag = 0;
 }

@@ -13,17 +13,41 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
+#include <thread>
 
-// What the capture workers and autoset share: the way to the front end and the
-// one way to end.
-class TWorker : public QThread {
+// What the capture workers and autoset share: their thread, the way to the
+// front end and the one way to end.
+//
+// The thread is a std::thread, joined before the worker is destroyed: the
+// thread sanitizer follows a join, while Qt's threads end through primitives it
+// cannot see, which would make every collected worker read as a race.
+class TWorker {
 public:
   TWorker(TVELK &r, TCaptureObserver &observer) : R(r), fObserver(observer) {}
+  virtual ~TWorker();
+  TWorker(const TWorker &) = delete;
+  TWorker &operator=(const TWorker &) = delete;
+
+  // Runs run() on a thread of its own at the given priority.
+  void start(QThread::Priority priority = QThread::InheritPriority);
   // Asks the worker to end; it stops the instrument and ends with its
   // notifications. Returns at once.
   virtual void RequestStop() { requestInterruption(); }
+  void requestInterruption() { fInterrupt = true; }
+  bool isInterruptionRequested() const { return fInterrupt; }
+  // The thread has left run() (it may still be on its way out: wait() joins).
+  bool isFinished() const { return fFinished; }
+  // The worker has sent its last notification: what remains of its thread
+  // only clears its flag, so joining it is at once.
+  bool EndNotified() const { return fEnded; }
+  void wait();
+  // Runs on the front end's thread inside the worker's last notification.
+  std::function<void()> OnEnded;
 
 protected:
+  virtual void run() = 0;
+
   // Runs fn on the front end's thread; the worker waits for it.
   template <typename F> void OnUi(F fn) { fObserver.OnUiThread(fn); }
   // Status text, shown.
@@ -39,7 +63,8 @@ protected:
   TCaptureObserver &fObserver;
 
 private:
-  bool fEnded = false;
+  std::atomic<bool> fEnded{false}, fInterrupt{false}, fFinished{false};
+  std::thread fThread;
 };
 
 class TCaptureThread : public TWorker {

@@ -5,6 +5,7 @@
 #include "control.h"
 #include "startup.h"
 #include "ui.h"
+#include "uicall.h"
 #include "velkemu.h"
 
 #include <QCoreApplication>
@@ -84,12 +85,9 @@ struct TWindowObserver : TCaptureObserver {
   std::function<void(const std::string &)> OnStatus;
   std::function<void()> OnPresent;
 
-  void OnUiThread(const std::function<void()> &fn) override {
-    if (QThread::currentThread() == App().thread())
-      fn();
-    else
-      QMetaObject::invokeMethod(&App(), fn, Qt::BlockingQueuedConnection);
-  }
+  // Made on the main thread once the application exists, as a window's is.
+  std::shared_ptr<TUiCaller> Caller;
+  void OnUiThread(const std::function<void()> &fn) override { Caller->Call(fn); }
   void ShowStatus() override {
     std::string text = R->Status().toStdString();
     Events.push_back(text);
@@ -137,6 +135,7 @@ protected:
     EXPECT_TRUE(startup->Init());
     TVELK &r = *startup->Record();
     observer = TWindowObserver();
+    observer.Caller = std::make_shared<TUiCaller>();
     observer.R = &r;
     control = std::make_unique<TCaptureControl>(r, observer);
     r.BuffLength = 4096;
