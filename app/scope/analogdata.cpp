@@ -289,7 +289,8 @@ QString TimeLabel(double value, double labelFactor, const char *unit) {
 TAnalogData::TAnalogData(QWidget *parent) : QWidget(parent) {
   resize(220, 100);
   setMouseTracking(true);
-  setAttribute(Qt::WA_OpaquePaintEvent);
+  // Not an opaque widget: when there is nothing to draw (no window of samples, no
+  // range) the control paints nothing and its parent's background shows.
 }
 
 int TAnalogData::LevelY(const TPlotRect &r, double value) const {
