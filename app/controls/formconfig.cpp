@@ -172,10 +172,10 @@ void TfrmConfig::showEvent(QShowEvent *e) {
 
 void TfrmConfig::Prepare() {
   const TVELK &r = fRecord;
+  tceTabs->SetActive(0);
   tceTabs->SetTabs({QStringLiteral("General"),
                     r.HasAnalog() && r.HasChannelB ? QStringLiteral("Probe") : QStringLiteral("-"),
                     QStringLiteral("Colors")});
-  tceTabs->SetActive(0);
   Pages->setCurrentIndex(0);
 
   // A length read from a file need not be 256 * 2^k: it is kept as it is until

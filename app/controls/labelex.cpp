@@ -5,6 +5,9 @@
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTextLayout>
+
+#include <cmath>
 
 TLabelEx::TLabelEx(QWidget *parent) : QWidget(parent) {}
 
@@ -51,11 +54,47 @@ int TLabelEx::Flags() const {
   return static_cast<int>(fAlignment) | (fWordWrap ? Qt::TextWordWrap : Qt::TextSingleLine);
 }
 
+namespace {
+// Wrapped text breaks between words, and inside a word longer than a line (a path).
+QTextOption WrapOption(Qt::Alignment alignment) {
+  QTextOption o(alignment);
+  o.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  return o;
+}
+} // namespace
+
+int WrappedHeight(const QFont &font, int width, const QString &text) {
+  QTextLayout layout(text, font);
+  layout.setTextOption(WrapOption(Qt::AlignLeft));
+  layout.beginLayout();
+  qreal height = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    height += line.height();
+  }
+  layout.endLayout();
+  return static_cast<int>(std::ceil(height));
+}
+
 QSize TLabelEx::sizeHint() const {
   QFontMetrics fm(font());
-  if (fWordWrap && width() > 0)
-    return fm.boundingRect(QRect(0, 0, width(), 10000), Flags(), Text()).size();
+  if (fWordWrap && width() > 0) return {width(), WrappedHeight(font(), width(), Text())};
   return {fm.horizontalAdvance(Text()) + 2, fm.height()};
+}
+
+void TLabelEx::DrawText(QPainter &p, const QRect &r, const QString &text) const {
+  if (fWordWrap) {
+    // Vertical centring by hand: a QTextOption aligns horizontally only.
+    const int h = WrappedHeight(font(), r.width(), text);
+    QRect box = r;
+    if (fAlignment & Qt::AlignVCenter)
+      box.setTop(r.top() + (r.height() - h) / 2);
+    else if (fAlignment & Qt::AlignBottom)
+      box.setTop(r.bottom() + 1 - h);
+    p.drawText(QRectF(box), text, WrapOption(fAlignment & Qt::AlignHorizontal_Mask));
+  } else {
+    p.drawText(r, Flags(), text);
+  }
 }
 
 void TLabelEx::paintEvent(QPaintEvent *) {
@@ -65,13 +104,13 @@ void TLabelEx::paintEvent(QPaintEvent *) {
   const QString text = Text();
   if (isEnabled()) {
     p.setPen(FromBGR(fTextColor));
-    p.drawText(rect(), Flags(), text);
+    DrawText(p, rect(), text);
   } else {
     // Embossed: white one pixel down and right, then grey.
     p.setPen(Qt::white);
-    p.drawText(rect().translated(1, 1), Flags(), text);
+    DrawText(p, rect().translated(1, 1), text);
     p.setPen(FromBGR(8421504));
-    p.drawText(rect(), Flags(), text);
+    DrawText(p, rect(), text);
   }
 }
 

@@ -6,6 +6,11 @@
 
 #include <cstdint>
 
+class QPainter;
+
+// Height of a text wrapped to a width the way a word-wrapped TLabelEx wraps it.
+int WrappedHeight(const QFont &font, int width, const QString &text);
+
 class TLabelEx : public QWidget {
   Q_OBJECT
 public:
@@ -45,6 +50,7 @@ protected:
 
 private:
   int Flags() const;
+  void DrawText(QPainter &p, const QRect &r, const QString &text) const;
 
   QString fCaption, fWideCaption;
   Qt::Alignment fAlignment = Qt::AlignLeft | Qt::AlignVCenter;

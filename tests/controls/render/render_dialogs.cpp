@@ -129,7 +129,11 @@ int main(int argc, char **argv) {
                   {2,
                    "The settings were saved. This longer text wraps over several lines of "
                    "the message box so the box grows to hold it.",
-                   "message-info"}};
+                   "message-info"},
+                  {0,
+                   "Could not open /home/user/measurements/2026-12-10/"
+                   "a-very-long-project-name-without-any-spaces-at-all.prj",
+                   "message-path"}};
   for (const auto &m : messages) {
     TfrmMessage box;
     box.Prepare(m.kind, QString::fromLatin1(m.text));
