@@ -3,39 +3,33 @@
 // formanalog_update.cpp.
 #include "formanalog.h"
 
+#include "colors.h"
+#include "dialoghooks.h"
 #include "ui.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QDesktopServices>
-#include <QFileDialog>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
-#include <QWindow>
 
 namespace {
 
-constexpr uint32_t kWindowColor = 0x466439;
-constexpr uint32_t kPanelColor = 0x9CDBDE;
-constexpr uint32_t kFieldColor = 0xE1FFFF;
 constexpr int kDesignWidth = 780, kDesignHeight = 504;
-constexpr int kStrip = 20;        // the title strip: drags except the button corner
-constexpr int kButtonCorner = 80; // the caption buttons' corner of the strip
+constexpr int kButtonCorner = 80; // the caption buttons' corner of the title strip
+constexpr int kHeaderHeight = 15; // the caption strip of the setting panels
 constexpr int kStatusHeight = 26;
 constexpr int kPanelHeight = 104;
 constexpr int kScrollBarSize = 16;
 
-QPushButton *MakeButton(QWidget *parent, const QString &caption, const QString &hint) {
-  auto *b = new QPushButton(caption, parent);
+TBitmapButton *MakeButton(QWidget *parent, const QString &caption, const QString &hint) {
+  auto *b = new TBitmapButton(caption, parent);
   b->setToolTip(hint);
+  b->SetTabStop(false);
   b->setFocusPolicy(Qt::NoFocus);
   QFont f = b->font();
   f.setPixelSize(11);
@@ -44,11 +38,10 @@ QPushButton *MakeButton(QWidget *parent, const QString &caption, const QString &
   return b;
 }
 
-QPushButton *MakeImage(QWidget *parent, TScopePicture picture, const QString &hint) {
-  QPushButton *b = MakeButton(parent, {}, hint);
-  b->setIcon(QIcon(ScopePicture(picture, 32)));
-  b->setIconSize(QSize(16, 16));
-  b->setFlat(true);
+TBitmapButton *MakeImage(QWidget *parent, TScopePicture picture, const QString &hint) {
+  TBitmapButton *b = MakeButton(parent, {}, hint);
+  b->SetBitmap(ScopePicture(picture, 16));
+  b->SetDisBitmap(ScopePicture(picture, 16, 0x8C8C8C));
   return b;
 }
 
@@ -69,44 +62,17 @@ QScrollBar *MakeBar(QWidget *parent, Qt::Orientation o) {
 } // namespace
 
 TfrmAnalog::TfrmAnalog(TVELK &record, TCaptureCommands &commands, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), R(record), fCommands(commands) {
+    : TFrameWindow(TWindowFrame::fkMain, parent), R(record), fCommands(commands) {
   setObjectName(QStringLiteral("frmAnalog"));
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, ScopeColor(kWindowColor));
-  setPalette(pal);
-
-  ColorDialog = [this](uint32_t &bgr) {
-    const QColor c = QColorDialog::getColor(ScopeColor(bgr), this);
-    if (!c.isValid()) return false;
-    bgr = static_cast<uint32_t>(c.red()) | static_cast<uint32_t>(c.green()) << 8 |
-          static_cast<uint32_t>(c.blue()) << 16;
-    return true;
-  };
-  auto fileDialog = [this](bool save) {
-    return [this, save](const QString &path, const QStringList &filters, int &filter) {
-      QString selected = filters.value(filter);
-      const QString f = filters.join(QStringLiteral(";;"));
-      const QString name = save ? QFileDialog::getSaveFileName(this, {}, path, f, &selected)
-                                : QFileDialog::getOpenFileName(this, {}, path, f, &selected);
-      if (!name.isEmpty()) filter = std::max<int>(0, static_cast<int>(filters.indexOf(selected)));
-      return name;
-    };
-  };
-  OpenDialog = fileDialog(false);
-  SaveDialog = fileDialog(true);
   OpenDocument = [](const QString &path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
   };
 
   BuildCaption();
-  pWindow = new QWidget(this);
+  // The content panel: 5 pixels from the sides and the bottom, 18 from the top.
+  Frame()->SetContentMargins(QMargins(5, 18, 5, 5));
+  pWindow = Frame()->Content();
   pWindow->setObjectName(QStringLiteral("pWindow"));
-  pWindow->setAutoFillBackground(true);
-  QPalette pp = pWindow->palette();
-  pp.setColor(QPalette::Window, ScopeColor(kPanelColor));
-  pWindow->setPalette(pp);
 
   DisplayA = new TAnalogData(pWindow);
   DisplayA->OnMouseDown = [this](Qt::MouseButtons b, Qt::KeyboardModifiers m, int x, int y) {
@@ -133,10 +99,24 @@ TfrmAnalog::TfrmAnalog(TVELK &record, TCaptureCommands &commands, QWidget *paren
   pChRulA->setCursor(Qt::ArrowCursor);
   pChRulB->setCursor(Qt::ArrowCursor);
 
-  peBackChA = new TCaptionPanel(QStringLiteral("    Channel A"), pWindow);
-  peBackChB = new TCaptionPanel(QStringLiteral("    Channel B"), pWindow);
-  peBackTrigger = new TCaptionPanel(QStringLiteral("Trigger"), pWindow);
-  peButtonsBack = new TCaptionPanel(QString::fromLatin1(R.DeviceDescription), pWindow);
+  auto panel = [this](const QString &caption) {
+    auto *p = new TPanelEx(pWindow);
+    p->SetCaption(caption);
+    p->SetFaceColor(kPanelColor);
+    p->SetHeaderColor(0x8AC8CB);
+    p->SetHeaderHeight(kHeaderHeight);
+    p->SetBorderStyle(TPanelEx::pbsRounded);
+    p->SetBorderColor(kFrameDark);
+    QFont f = p->font();
+    f.setBold(true);
+    f.setPixelSize(11);
+    p->setFont(f);
+    return p;
+  };
+  peBackChA = panel(QStringLiteral("    Channel A"));
+  peBackChB = panel(QStringLiteral("    Channel B"));
+  peBackTrigger = panel(QStringLiteral("Trigger"));
+  peButtonsBack = panel(QString::fromLatin1(R.DeviceDescription));
   BuildChannelPanel(peBackChA, ChA, 'A');
   BuildChannelPanel(peBackChB, ChB, 'B');
   BuildTriggerPanel();
@@ -169,27 +149,22 @@ TfrmAnalog::~TfrmAnalog() {
 // --- The title strip ---
 
 void TfrmAnalog::BuildCaption() {
-  lCaption = new QLabel(QStringLiteral("Analog"), this);
-  QFont f = lCaption->font();
-  f.setBold(true);
-  f.setPixelSize(12);
-  lCaption->setFont(f);
-  lCaption->setAttribute(Qt::WA_TransparentForMouseEvents);
+  // The frame paints the caption and owns minimize, maximize and close; the
+  // information button sits left of them.
+  Frame()->SetButtonCorner(kButtonCorner);
   bInfo = MakeButton(this, QStringLiteral("i"), QStringLiteral("Information"));
-  bMinimize = MakeButton(this, QStringLiteral("_"), QStringLiteral("Minimize"));
-  bMaximize = MakeButton(this, QStringLiteral("\u25A1"), QStringLiteral("Maximize"));
-  bClose = MakeButton(this, QStringLiteral("\u00D7"), QStringLiteral("Close"));
-  connect(bInfo, &QPushButton::clicked, this, [this] {
+  bInfo->SetShape(TBitmapButton::bsRect);
+  bInfo->SetBorderColor(kFrameDark);
+  bInfo->SetBorderOver(kFrameLight);
+  bInfo->SetParentColor(false);
+  bInfo->SetBackColor(kWindowColor);
+  connect(bInfo, &TBitmapButton::clicked, this, [this] {
     if (Links.About) Links.About();
   });
-  connect(bMinimize, &QPushButton::clicked, this, [this] { showMinimized(); });
-  connect(bMaximize, &QPushButton::clicked, this, [this] {
-    if (isMaximized())
-      showNormal();
-    else
-      showMaximized();
-  });
-  connect(bClose, &QPushButton::clicked, this, [this] {
+  // Close first stops a capture, then asks the quit question (closeEvent).
+  bClose = Frame()->CloseButton();
+  disconnect(bClose, &TBitmapButton::clicked, this, nullptr);
+  connect(bClose, &TBitmapButton::clicked, this, [this] {
     fCommands.StopClick();
     close();
   });
@@ -197,51 +172,16 @@ void TfrmAnalog::BuildCaption() {
 }
 
 void TfrmAnalog::SetCaption(const QString &caption) {
-  lCaption->setText(caption);
-  setWindowTitle(caption);
+  TFrameWindow::SetCaption(caption);
 }
 
 QString TfrmAnalog::Caption() const {
-  return lCaption->text();
-}
-
-void TfrmAnalog::paintEvent(QPaintEvent *) {
-  QPainter p(this);
-  p.fillRect(rect(), ScopeColor(kWindowColor));
-  // The 3-D line around the content panel.
-  const QRect r = pWindow->geometry().adjusted(-1, -1, 0, 0);
-  p.setPen(ScopeColor(0xE1FFFF));
-  p.drawLine(r.topLeft(), r.topRight());
-  p.drawLine(r.topLeft(), r.bottomLeft());
-  p.setPen(ScopeColor(0x416969));
-  p.drawLine(r.bottomLeft(), r.bottomRight());
-  p.drawLine(r.topRight(), r.bottomRight());
-}
-
-void TfrmAnalog::changeEvent(QEvent *e) {
-  if (e->type() == QEvent::ActivationChange) {
-    QPalette pal = lCaption->palette();
-    pal.setColor(QPalette::WindowText, ScopeColor(isActiveWindow() ? 0x00FFFF : kPanelColor));
-    lCaption->setPalette(pal);
-  } else if (e->type() == QEvent::WindowStateChange) {
-    bMaximize->setText(isMaximized() ? QStringLiteral("\u2750") : QStringLiteral("\u25A1"));
-    bMaximize->setToolTip(isMaximized() ? QStringLiteral("Restore") : QStringLiteral("Maximize"));
-  }
-  QWidget::changeEvent(e);
-}
-
-void TfrmAnalog::mousePressEvent(QMouseEvent *e) {
-  const QPoint pos = e->position().toPoint();
-  if (e->button() == Qt::LeftButton && pos.y() < kStrip && pos.x() < width() - kButtonCorner) {
-    if (QWindow *w = windowHandle()) w->startSystemMove();
-    return;
-  }
-  QWidget::mousePressEvent(e);
+  return TFrameWindow::Caption();
 }
 
 // --- Panels ---
 
-void TfrmAnalog::BuildChannelPanel(TCaptionPanel *panel, TChannelControls &c, char channel) {
+void TfrmAnalog::BuildChannelPanel(TPanelEx *panel, TChannelControls &c, char channel) {
   const QString ch(QChar::fromLatin1(channel));
   c.stColor = MakeField(panel, QStringLiteral("Select channel %1 color").arg(ch));
   c.stGain = MakeField(panel, QStringLiteral("Channel %1 gain\nClick to change").arg(ch));
@@ -332,47 +272,44 @@ void TfrmAnalog::BuildButtonPanel() {
   bTrigger =
       MakeButton(p, QStringLiteral("Trigger"), QStringLiteral("Force analog trigger [Space]"));
   bAutoset = MakeButton(p, QStringLiteral("Autoset"), QStringLiteral("Autoset"));
-  for (QPushButton *b :
-       {bDigital, bConfig, bFile, bPrint, bHelp, bXYplot, bMultimeter, bMath, bSetup, bFFT})
-    b->setFlat(false);
 
-  connect(imgZoomOutX, &QPushButton::clicked, this, [this] { ZoomOutX(); });
-  connect(imgZoomInX, &QPushButton::clicked, this, [this] { ZoomInX(); });
-  connect(imgZoomInY, &QPushButton::clicked, this, [this] { ZoomInY(); });
-  connect(imgZoomOutY, &QPushButton::clicked, this, [this] { ZoomOutY(); });
-  connect(imgZoomXY, &QPushButton::clicked, this, [this] { ZoomXY(); });
-  connect(imgZoomAll, &QPushButton::clicked, this, [this] { ZoomAll(); });
-  connect(imgZoomPrev, &QPushButton::clicked, this, [this] { ZoomPrevious(); });
-  connect(imgZoom11, &QPushButton::clicked, this, [this] { Zoom11(); });
-  connect(bJumpToT, &QPushButton::clicked, this, [this] { JumpTo('T'); });
-  connect(bJumpToX, &QPushButton::clicked, this, [this] { JumpTo('X'); });
-  connect(bJumpToY, &QPushButton::clicked, this, [this] { JumpTo('Y'); });
-  connect(bJumpToZ, &QPushButton::clicked, this, [this] { JumpTo('Z'); });
-  connect(bDigital, &QPushButton::clicked, this, [this] {
+  connect(imgZoomOutX, &TBitmapButton::clicked, this, [this] { ZoomOutX(); });
+  connect(imgZoomInX, &TBitmapButton::clicked, this, [this] { ZoomInX(); });
+  connect(imgZoomInY, &TBitmapButton::clicked, this, [this] { ZoomInY(); });
+  connect(imgZoomOutY, &TBitmapButton::clicked, this, [this] { ZoomOutY(); });
+  connect(imgZoomXY, &TBitmapButton::clicked, this, [this] { ZoomXY(); });
+  connect(imgZoomAll, &TBitmapButton::clicked, this, [this] { ZoomAll(); });
+  connect(imgZoomPrev, &TBitmapButton::clicked, this, [this] { ZoomPrevious(); });
+  connect(imgZoom11, &TBitmapButton::clicked, this, [this] { Zoom11(); });
+  connect(bJumpToT, &TBitmapButton::clicked, this, [this] { JumpTo('T'); });
+  connect(bJumpToX, &TBitmapButton::clicked, this, [this] { JumpTo('X'); });
+  connect(bJumpToY, &TBitmapButton::clicked, this, [this] { JumpTo('Y'); });
+  connect(bJumpToZ, &TBitmapButton::clicked, this, [this] { JumpTo('Z'); });
+  connect(bDigital, &TBitmapButton::clicked, this, [this] {
     if (Links.LogicVisible && Links.LogicVisible() && Links.ShowLogic) {
       R.ActiveWindow = 1;
       Links.ShowLogic();
     }
   });
-  connect(bConfig, &QPushButton::clicked, this, [this] {
+  connect(bConfig, &TBitmapButton::clicked, this, [this] {
     if (!Links.Configure) return;
     Links.Configure();
     UpdateStatus();
   });
-  connect(bFile, &QPushButton::clicked, this, [this] { ShowFileMenu(); });
-  connect(bHelp, &QPushButton::clicked, this, [this] { HelpClick(); });
-  connect(bMultimeter, &QPushButton::clicked, this, [this] { MultimeterClick(); });
-  connect(bMath, &QPushButton::clicked, this, [this] { ShowMathMenu(); });
-  connect(bCapture, &QPushButton::clicked, this,
+  connect(bFile, &TBitmapButton::clicked, this, [this] { ShowFileMenu(); });
+  connect(bHelp, &TBitmapButton::clicked, this, [this] { HelpClick(); });
+  connect(bMultimeter, &TBitmapButton::clicked, this, [this] { MultimeterClick(); });
+  connect(bMath, &TBitmapButton::clicked, this, [this] { ShowMathMenu(); });
+  connect(bCapture, &TBitmapButton::clicked, this,
           [this] { fCommands.CaptureClick(TCaptureControl::kAnalogWindow); });
-  connect(bStop, &QPushButton::clicked, this, [this] { fCommands.StopClick(); });
-  connect(bTrigger, &QPushButton::clicked, this, [this] { fCommands.TriggerClick(); });
-  connect(bAutoset, &QPushButton::clicked, this, [this] { fCommands.AutosetClick(); });
+  connect(bStop, &TBitmapButton::clicked, this, [this] { fCommands.StopClick(); });
+  connect(bTrigger, &TBitmapButton::clicked, this, [this] { fCommands.TriggerClick(); });
+  connect(bAutoset, &TBitmapButton::clicked, this, [this] { fCommands.AutosetClick(); });
 
   peStatus = new QWidget(p);
   peStatus->setAutoFillBackground(true);
   QPalette sp = peStatus->palette();
-  sp.setColor(QPalette::Window, ScopeColor(kFieldColor));
+  sp.setColor(QPalette::Window, FromBGR(kFieldColor));
   peStatus->setPalette(sp);
   lMessage = new QLabel(peStatus);
   lWarning = new QLabel(peStatus);
@@ -395,6 +332,8 @@ void TfrmAnalog::BuildButtonPanel() {
   bFFT->setEnabled(false);
   bStop->setEnabled(false);
   bTrigger->setEnabled(false);
+  bStop->SetTextColor(0x8C8C8C);
+  bTrigger->SetTextColor(0x8C8C8C);
   imgZoomPrev->setEnabled(false);
   bDigital->setEnabled(R.HasDigital());
   bConfig->setEnabled(false); // until the shell gives the dialog (PrepareShow)
@@ -454,13 +393,7 @@ void TfrmAnalog::resizeEvent(QResizeEvent *e) {
 
 void TfrmAnalog::Layout() {
   if (!pWindow) return;
-  pWindow->setGeometry(5, 18, width() - 10, height() - 23);
-  lCaption->setGeometry(6, 1, width() - kButtonCorner - 12, kStrip - 2);
-  int x = width() - 4 - 16;
-  for (QPushButton *b : {bClose, bMaximize, bMinimize, bInfo}) {
-    b->setGeometry(x, 3, 16, 14);
-    x -= 18;
-  }
+  bInfo->setGeometry(width() - 2 - 4 * 18, 3, 16, 14);
   const int W = pWindow->width(), H = pWindow->height();
   int dh = H + DisplayA->RulerHeight - 174;
   if (dh % 2) --dh;
@@ -497,8 +430,8 @@ void TfrmAnalog::Layout() {
   }
 }
 
-void TfrmAnalog::LayoutChannelPanel(TCaptionPanel *panel, TChannelControls &c) {
-  const int y0 = TCaptionPanel::kHeaderHeight + 4, rh = 17, gap = 4;
+void TfrmAnalog::LayoutChannelPanel(TPanelEx *panel, TChannelControls &c) {
+  const int y0 = kHeaderHeight + 4, rh = 17, gap = 4;
   c.stColor->setGeometry(5, 2, 12, 11); // in the caption strip, before the caption text
   c.stGain->setGeometry(6, y0, 76, rh);
   c.stCoupling->setGeometry(6 + 76 + gap, y0, 36, rh);
@@ -512,7 +445,7 @@ void TfrmAnalog::LayoutChannelPanel(TCaptionPanel *panel, TChannelControls &c) {
 
 void TfrmAnalog::LayoutTriggerPanel() {
   QWidget *p = peBackTrigger;
-  const int y0 = TCaptionPanel::kHeaderHeight + 3, rh = 16, gap = 2, w = p->width() - 32;
+  const int y0 = kHeaderHeight + 3, rh = 16, gap = 2, w = p->width() - 32;
   stClock->setGeometry(6, y0, w, rh);
   stTriggerSrc->setGeometry(6, y0 + (rh + gap), w, rh);
   iTriggerEdge->setGeometry(6, y0 + 2 * (rh + gap), rh, rh);
@@ -524,22 +457,22 @@ void TfrmAnalog::LayoutTriggerPanel() {
 
 void TfrmAnalog::LayoutButtonPanel() {
   const int w = peButtonsBack->width();
-  const int y0 = TCaptionPanel::kHeaderHeight + 3;
+  const int y0 = kHeaderHeight + 3;
   int x = 5;
-  for (QPushButton *b : {imgZoomOutX, imgZoomInX, imgZoomInY, imgZoomOutY, imgZoomXY, imgZoomAll,
-                         imgZoomPrev, imgZoom11, bJumpToT, bJumpToX, bJumpToY, bJumpToZ}) {
+  for (TBitmapButton *b : {imgZoomOutX, imgZoomInX, imgZoomInY, imgZoomOutY, imgZoomXY, imgZoomAll,
+                           imgZoomPrev, imgZoom11, bJumpToT, bJumpToX, bJumpToY, bJumpToZ}) {
     b->setGeometry(x, y0, 21, 20);
     x += 22;
   }
   x = 5;
-  for (QPushButton *b :
+  for (TBitmapButton *b :
        {bDigital, bConfig, bFile, bPrint, bHelp, bXYplot, bMultimeter, bMath, bSetup, bFFT}) {
     b->setGeometry(x, y0 + 22, 25, 20);
     x += 26;
   }
   const int bw = (w - 10 - 3 * 3) / 4;
   x = 5;
-  for (QPushButton *b : {bCapture, bStop, bTrigger, bAutoset}) {
+  for (TBitmapButton *b : {bCapture, bStop, bTrigger, bAutoset}) {
     b->setGeometry(x, y0 + 44, bw, 21);
     x += bw + 3;
   }
@@ -589,25 +522,7 @@ void TfrmAnalog::PrepareShow() {
     QRect want(b.Left, b.Top, b.Right - b.Left, b.Bottom - b.Top);
     want.setWidth(std::max(want.width(), fMinimumWidth));
     want.setHeight(std::max(want.height(), 400));
-    // Onto the screen it overlaps most, or the first one.
-    QScreen *best = QGuiApplication::primaryScreen();
-    int overlap = -1;
-    for (QScreen *s : QGuiApplication::screens()) {
-      const QRect i = s->availableGeometry().intersected(want);
-      const int area = i.isValid() ? i.width() * i.height() : 0;
-      if (area > overlap) {
-        overlap = area;
-        best = s;
-      }
-    }
-    if (best) {
-      const QRect a = best->availableGeometry();
-      want.setSize(want.size().boundedTo(a.size()).expandedTo(QSize(fMinimumWidth, 400)));
-      want.moveLeft(
-          std::clamp(want.left(), a.left(), std::max(a.left(), a.right() - want.width() + 1)));
-      want.moveTop(
-          std::clamp(want.top(), a.top(), std::max(a.top(), a.bottom() - want.height() + 1)));
-    }
+    want = ClampToScreens(want);
     setGeometry(want);
   }
 }
@@ -652,6 +567,13 @@ bool TfrmAnalog::eventFilter(QObject *watched, QEvent *event) {
     if (iTriggerEdge->isEnabled()) ShowTriggerEdgeMenu();
     return true;
   }
+  if (event->type() == QEvent::EnabledChange) {
+    // Captions of disabled buttons in grey, so a locked button reads as locked.
+    for (TBitmapButton *b :
+         {bCapture, bStop, bTrigger, bAutoset, bJumpToT, bJumpToX, bJumpToY, bJumpToZ})
+      if (watched == b) b->SetTextColor(b->isEnabled() ? 0x000000 : 0x8C8C8C);
+    return false;
+  }
   if (event->type() != QEvent::KeyPress || !isVisible()) return false;
   auto *w = qobject_cast<QWidget *>(watched);
   if (!w || w->window() != this) return false;
@@ -664,7 +586,7 @@ bool TfrmAnalog::HandleKey(int key, Qt::KeyboardModifiers mods) {
   const Qt::KeyboardModifiers plain = mods & ~Qt::KeypadModifier;
   if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
     // Same as bDigital; no modifier is checked.
-    if (bDigital->isEnabled()) bDigital->click();
+    if (bDigital->isEnabled()) bDigital->Click();
     return true;
   }
   if (keypad) {
@@ -688,13 +610,13 @@ bool TfrmAnalog::HandleKey(int key, Qt::KeyboardModifiers mods) {
   switch (key) {
   case Qt::Key_Return:
   case Qt::Key_Enter:
-    if (bCapture->isEnabled()) bCapture->click();
+    if (bCapture->isEnabled()) bCapture->Click();
     return true;
   case Qt::Key_Escape:
-    if (bStop->isEnabled()) bStop->click();
+    if (bStop->isEnabled()) bStop->Click();
     return true;
   case Qt::Key_Space:
-    if (bTrigger->isEnabled()) bTrigger->click();
+    if (bTrigger->isEnabled()) bTrigger->Click();
     return true;
   default:
     break;

@@ -9,14 +9,14 @@
 #pragma once
 
 #include "analogdata.h"
+#include "bitmapbutton.h"
 #include "frontend.h"
 #include "meterpanel.h"
+#include "panelex.h"
 #include "record.h"
 #include "scopeview.h"
 #include "scopewidgets.h"
-
-#include <QPushButton>
-#include <QWidget>
+#include "windowframe.h"
 
 #include <array>
 #include <cstdint>
@@ -45,7 +45,7 @@ struct TAnalogLinks {
   std::function<void()> FileLoaded;
 };
 
-class TfrmAnalog : public QWidget, public TMainView {
+class TfrmAnalog : public TFrameWindow, public TMainView {
 public:
   TfrmAnalog(TVELK &record, TCaptureCommands &commands, QWidget *parent = nullptr);
   ~TfrmAnalog() override;
@@ -154,10 +154,6 @@ public:
   double ClockFrequency() const;
   bool MeterPanelBound() const { return fMeterPanel.IsBound(); }
 
-  // Dialogs; a test replaces them. Empty path / false: cancelled.
-  std::function<bool(uint32_t &bgr)> ColorDialog;
-  std::function<QString(const QString &path, const QStringList &filters, int &filter)> OpenDialog,
-      SaveDialog;
   // Opens a document with the desktop's viewer.
   std::function<bool(const QString &path)> OpenDocument;
 
@@ -169,13 +165,12 @@ public:
   bool ShowOverlay = false;
 
   // Controls (public for the shell's screenshots and the tests).
-  QWidget *pWindow;
-  QLabel *lCaption;
-  QPushButton *bInfo, *bMinimize, *bMaximize, *bClose;
+  TPanelEx *pWindow;
+  TBitmapButton *bInfo, *bClose;
   TAnalogData *DisplayA;
   QScrollBar *ScrollBarX, *ScrollBarY;
   TFieldText *pChRulA, *pChRulB;
-  TCaptionPanel *peBackChA, *peBackChB, *peBackTrigger, *peButtonsBack;
+  TPanelEx *peBackChA, *peBackChB, *peBackTrigger, *peButtonsBack;
   QWidget *peBackStatus;
   struct TChannelControls {
     TFieldText *stColor, *stGain, *stCoupling, *stRef, *stProbe, *stInvert, *stOnOff, *stPosY;
@@ -184,11 +179,11 @@ public:
   QScrollBar *sbThreshold;
   TFieldText *stClock, *stTriggerSrc, *stTriggerEdge, *stTriggerType, *stThresholdVal;
   QLabel *iTriggerEdge;
-  QPushButton *bDigital, *bConfig, *bFile, *bPrint, *bHelp;
-  QPushButton *imgZoomOutX, *imgZoomInX, *imgZoomInY, *imgZoomOutY, *imgZoomXY, *imgZoomAll,
+  TBitmapButton *bDigital, *bConfig, *bFile, *bPrint, *bHelp;
+  TBitmapButton *imgZoomOutX, *imgZoomInX, *imgZoomInY, *imgZoomOutY, *imgZoomXY, *imgZoomAll,
       *imgZoomPrev, *imgZoom11;
-  QPushButton *bJumpToT, *bJumpToX, *bJumpToY, *bJumpToZ;
-  QPushButton *bXYplot, *bMultimeter, *bMath, *bSetup, *bFFT, *bTrigger, *bStop, *bCapture,
+  TBitmapButton *bJumpToT, *bJumpToX, *bJumpToY, *bJumpToZ;
+  TBitmapButton *bXYplot, *bMultimeter, *bMath, *bSetup, *bFFT, *bTrigger, *bStop, *bCapture,
       *bAutoset;
   QWidget *peStatus;
   QLabel *lMessage, *lWarning;
@@ -201,22 +196,19 @@ public:
 
 protected:
   void resizeEvent(QResizeEvent *e) override;
-  void paintEvent(QPaintEvent *e) override;
   void showEvent(QShowEvent *e) override;
   void closeEvent(QCloseEvent *e) override;
-  void changeEvent(QEvent *e) override;
-  void mousePressEvent(QMouseEvent *e) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   void BuildCaption();
-  void BuildChannelPanel(TCaptionPanel *panel, TChannelControls &c, char channel);
+  void BuildChannelPanel(TPanelEx *panel, TChannelControls &c, char channel);
   void BuildTriggerPanel();
   void BuildButtonPanel();
   void BuildStatusPanel();
   void BuildMenus();
   void Layout();
-  void LayoutChannelPanel(TCaptionPanel *panel, TChannelControls &c);
+  void LayoutChannelPanel(TPanelEx *panel, TChannelControls &c);
   void LayoutTriggerPanel();
   void LayoutButtonPanel();
   void LayoutStatusPanel();

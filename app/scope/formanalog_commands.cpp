@@ -3,6 +3,7 @@
 // multimeter panel.
 #include "formanalog.h"
 
+#include "dialoghooks.h"
 #include "files.h"
 #include "format.h"
 #include "measure.h"
@@ -165,7 +166,7 @@ void TfrmAnalog::ToggleOnOff(char channel) {
 void TfrmAnalog::ChooseColor(char channel) {
   uint32_t &color = channel == 'B' ? R.Colors.AnalogChB : R.Colors.AnalogChA;
   uint32_t chosen = color;
-  if (!ColorDialog || !ColorDialog(chosen)) return;
+  if (!ColorDlg(this, chosen)) return;
   color = chosen;
   UpdateDisplay();
   UpdateStatus();
@@ -572,7 +573,8 @@ void TfrmAnalog::OpenFileClick() {
                                QStringLiteral("Settings file (*.set)"),
                                QStringLiteral("All files (*)")};
   int filter = std::clamp(R.LastOpenFileType - 1, 0, 3);
-  const QString path = OpenDialog ? OpenDialog(R.LastOpenFileName, filters, filter) : QString();
+  const QString path =
+      OpenFileDlg(this, QStringLiteral("Open file"), R.LastOpenFileName, filters, filter);
   if (path.isEmpty()) return;
   R.LastOpenFileName = path;
   R.LastOpenFileType = filter + 1;
@@ -633,7 +635,7 @@ void TfrmAnalog::SaveFileClick(bool quick) {
     for (const TSaveFilter &f : kSaveFilters)
       filters << QString::fromLatin1(f.Filter);
     filter = std::clamp(R.LastSaveFileType - 1, 0, kSaveFilterCount - 1);
-    name = SaveDialog ? SaveDialog(R.LastSaveFileName, filters, filter) : QString();
+    name = SaveFileDlg(this, QStringLiteral("Save file"), R.LastSaveFileName, filters, filter);
     if (name.isEmpty()) {
       ShowStatusText(before);
       return;

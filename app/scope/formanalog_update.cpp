@@ -6,7 +6,6 @@
 #include "measure.h"
 
 #include <QLabel>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -15,7 +14,6 @@
 #include <cstring>
 
 namespace {
-constexpr uint32_t kFieldColor = 0xE1FFFF;
 constexpr uint32_t kDisabledSwatch = 0xC8D0D4;
 constexpr uint32_t kGrey = 0x808080;
 } // namespace
@@ -46,11 +44,9 @@ void TfrmAnalog::TakeCapture() {
   ComputeAnalogStats(R);
   // The workers swap their buffers into the record, so the pointers change with
   // every capture: lend them again each time.
-  DisplayA->DataA = R.SamplesA.empty() ? nullptr : R.SamplesA.data();
-  DisplayA->DataB = R.SamplesB.empty() ? nullptr : R.SamplesB.data();
-  DisplayA->RefDataA = R.RefSamplesA.empty() ? nullptr : R.RefSamplesA.data();
-  DisplayA->RefDataB = R.RefSamplesB.empty() ? nullptr : R.RefSamplesB.data();
-  DisplayA->DataChanged();
+  auto data = [](const std::vector<float> &v) { return v.empty() ? nullptr : v.data(); };
+  DisplayA->LendSamples(data(R.SamplesA), data(R.SamplesB));
+  DisplayA->LendReferences(data(R.RefSamplesA), data(R.RefSamplesB));
 }
 
 void TfrmAnalog::ViewToDisplay() {
@@ -218,7 +214,7 @@ void TfrmAnalog::UpdateChannel(char channel) {
                      static_cast<QWidget *>(c.ScrollBarPosY)})
     w->setEnabled(usable);
   if (b) {
-    peBackChB->SetCaptionColor(usable ? 0x000000 : kGrey);
+    peBackChB->SetTextColor(usable ? 0x000000 : kGrey);
     pChRulB->setEnabled(usable);
   }
 }
@@ -404,7 +400,8 @@ void TfrmAnalog::EnableButton(TButtonId id, bool on) {
 void TfrmAnalog::SetMathPicture() {
   static const TScopePicture kPictures[] = {TScopePicture::MathOff, TScopePicture::MathAPlusB,
                                             TScopePicture::MathAMinusB, TScopePicture::MathBMinusA};
-  bMath->setIcon(QIcon(ScopePicture(kPictures[DisplayA->MathMode & 3], 32)));
+  bMath->SetBitmap(ScopePicture(kPictures[DisplayA->MathMode & 3], 16));
+  bMath->SetDisBitmap(ScopePicture(TScopePicture::MathOff, 16, 0x8C8C8C));
 }
 
 // --- TMainView ---

@@ -7,11 +7,6 @@
 #include <algorithm>
 #include <cmath>
 
-QColor ScopeColor(uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                static_cast<int>((bgr >> 16) & 0xFF));
-}
-
 uint32_t ContrastColor(uint32_t bgr) {
   const uint32_t sum = (bgr & 0xFF) + ((bgr >> 8) & 0xFF) + ((bgr >> 16) & 0xFF);
   return sum / 3 >= 128 ? 0x000000 : 0xFFFFFF;
@@ -64,10 +59,10 @@ void TFieldText::SetBevel(bool on) {
 void TFieldText::paintEvent(QPaintEvent *) {
   QPainter p(this);
   const QRect r = rect();
-  if (!fTransparent) p.fillRect(r, ScopeColor(fColor));
+  if (!fTransparent) p.fillRect(r, FromBGR(fColor));
   if (fBevel || fPressed) {
     // Raised: light top-left, dark bottom-right; pressed: the reverse.
-    const QColor light = ScopeColor(0xE1FFFF), dark = ScopeColor(0x416969);
+    const QColor light = FromBGR(kFrameLight), dark = FromBGR(kFrameDark);
     p.setPen(fPressed ? dark : light);
     p.drawLine(r.topLeft(), r.topRight());
     p.drawLine(r.topLeft(), r.bottomLeft());
@@ -79,7 +74,7 @@ void TFieldText::paintEvent(QPaintEvent *) {
   f.setBold(fBold);
   f.setPixelSize(11);
   p.setFont(f);
-  p.setPen(isEnabled() ? ScopeColor(fTextColor) : QColor(0x80, 0x80, 0x80));
+  p.setPen(isEnabled() ? FromBGR(fTextColor) : QColor(0x80, 0x80, 0x80));
   const QRect text = r.adjusted(2, 0, -2, 0).translated(fPressed ? 1 : 0, fPressed ? 1 : 0);
   p.drawText(text, static_cast<int>(fAlignment) | Qt::TextSingleLine, fCaption);
 }
@@ -110,48 +105,6 @@ void TFieldText::changeEvent(QEvent *e) {
     update();
   }
   QWidget::changeEvent(e);
-}
-
-// --- TCaptionPanel ---
-
-TCaptionPanel::TCaptionPanel(const QString &caption, QWidget *parent)
-    : QWidget(parent), fCaption(caption) {}
-
-void TCaptionPanel::SetCaption(const QString &caption) {
-  fCaption = caption;
-  update();
-}
-
-void TCaptionPanel::SetCaptionColor(uint32_t bgr) {
-  fCaptionColor = bgr;
-  update();
-}
-
-void TCaptionPanel::SetFaceColor(uint32_t bgr) {
-  fFaceColor = bgr;
-  update();
-}
-
-void TCaptionPanel::paintEvent(QPaintEvent *) {
-  QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-  QPainterPath outline;
-  outline.addRoundedRect(r, 5, 5);
-  p.fillPath(outline, ScopeColor(fFaceColor));
-  // The caption strip: the face a shade darker.
-  QPainterPath strip;
-  strip.addRect(QRectF(r.left(), r.top(), r.width(), kHeaderHeight));
-  p.fillPath(outline.intersected(strip), ScopeColor(fFaceColor).darker(112));
-  p.setPen(ScopeColor(0x416969));
-  p.drawPath(outline);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  QFont f = font();
-  f.setBold(true);
-  f.setPixelSize(11);
-  p.setFont(f);
-  p.setPen(ScopeColor(fCaptionColor));
-  p.drawText(QRect(4, 0, width() - 8, kHeaderHeight), Qt::AlignLeft | Qt::AlignVCenter, fCaption);
 }
 
 // --- Pictures ---
@@ -209,7 +162,7 @@ QPixmap ScopePicture(TScopePicture picture, int size, uint32_t bgr) {
   pm.fill(Qt::transparent);
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing);
-  const QColor c = ScopeColor(bgr);
+  const QColor c = FromBGR(bgr);
   p.setPen(QPen(c, std::max(1.0, size / 14.0)));
   const double s = size;
   using P = TScopePicture;

@@ -1,7 +1,8 @@
 // Small painted pieces of the oscilloscope window: the clickable setting and
-// readout fields, the captioned panels that group them, and the pictures of the
-// button panel (drawn in code).
+// readout fields and the pictures of the button panel (drawn in code).
 #pragma once
+
+#include "colors.h"
 
 #include <QPixmap>
 #include <QWidget>
@@ -9,8 +10,6 @@
 #include <cstdint>
 #include <functional>
 
-// 0x00BBGGRR into a colour.
-QColor ScopeColor(uint32_t bgr);
 // Black when the mean of red, green and blue is at least 128, else white.
 uint32_t ContrastColor(uint32_t bgr);
 
@@ -56,27 +55,6 @@ private:
   bool fBevel = false;
   bool fPressed = false;
   Qt::Alignment fAlignment = Qt::AlignCenter;
-};
-
-// A group panel with a caption strip along its top edge.
-class TCaptionPanel : public QWidget {
-public:
-  explicit TCaptionPanel(const QString &caption = {}, QWidget *parent = nullptr);
-  void SetCaption(const QString &caption);
-  QString Caption() const { return fCaption; }
-  void SetCaptionColor(uint32_t bgr);
-  uint32_t CaptionColor() const { return fCaptionColor; }
-  void SetFaceColor(uint32_t bgr);
-  // The strip's height; the contents start below it.
-  static constexpr int kHeaderHeight = 15;
-
-protected:
-  void paintEvent(QPaintEvent *) override;
-
-private:
-  QString fCaption;
-  uint32_t fCaptionColor = 0x000000;
-  uint32_t fFaceColor = 0x9CDBDE;
 };
 
 // The pictures of the button panel, size x size pixels, drawn in black on

@@ -3,6 +3,7 @@
 // shared capture control.
 #include "formanalog.h"
 
+#include "dialoghooks.h"
 #include "format.h"
 #include "measure.h"
 #include "startup.h"
@@ -97,6 +98,7 @@ protected:
     velkemu_set_noise(0);
   }
   void TearDown() override {
+    DialogHooks() = TDialogHooks();
     window.reset();
     shell.Control.reset();
     if (startup) startup->Shutdown(false);
@@ -321,7 +323,7 @@ TEST_F(AnalogWindowTest, KeysRespectTheLocksOfTheirButtons) {
   window->Links.LogicVisible = [] { return true; };
   window->Links.ShowLogic = [&] { logicShown = true; };
   int saveDialogs = 0;
-  window->SaveDialog = [&](const QString &, const QStringList &, int &) {
+  DialogHooks().SaveFile = [&](const QString &, const QString &, const QStringList &, int &) {
     ++saveDialogs;
     return QString();
   };
@@ -413,7 +415,8 @@ TEST_F(AnalogWindowTest, SavedProjectOpensAgainWithItsSettings) {
   TVELK &r = Open();
   Show();
   const QString base = home.filePath("scope");
-  window->SaveDialog = [&](const QString &, const QStringList &filters, int &filter) {
+  DialogHooks().SaveFile = [&](const QString &, const QString &, const QStringList &filters,
+                               int &filter) {
     EXPECT_EQ(filters.size(), 5);
     filter = 0;
     return base + QStringLiteral(".txt"); // the filter's extension replaces it
@@ -424,15 +427,22 @@ TEST_F(AnalogWindowTest, SavedProjectOpensAgainWithItsSettings) {
   EXPECT_TRUE(QFileInfo::exists(base + ".prj"));
   EXPECT_EQ(r.LastSaveFileName, base + ".prj");
   // Quick save reuses the name and kind without a dialog.
-  auto dialog = window->SaveDialog;
-  window->SaveDialog = nullptr;
+  int dialogs = 0;
+  auto dialog = DialogHooks().SaveFile;
+  DialogHooks().SaveFile = [&](const QString &, const QString &, const QStringList &, int &) {
+    ++dialogs;
+    return QString();
+  };
   window->lMessage->clear();
   window->SaveFileClick(true);
   EXPECT_EQ(window->lMessage->text(), "Project file 'scope.prj' saved.");
-  window->SaveDialog = dialog;
+  EXPECT_EQ(dialogs, 0);
+  DialogHooks().SaveFile = dialog;
 
   r.GainChA = 1;
-  window->OpenDialog = [&](const QString &path, const QStringList &, int &) { return path; };
+  DialogHooks().OpenFile = [&](const QString &, const QString &path, const QStringList &, int &) {
+    return path;
+  };
   r.LastOpenFileName = base + ".prj";
   window->OpenFileClick();
   EXPECT_EQ(window->lMessage->text(), "'scope.prj' loaded.");
@@ -457,7 +467,7 @@ TEST_F(AnalogWindowTest, PresentedCaptureIsLentAgainAndDrawnSolid) {
   const float *before = r.SamplesA.data();
   ASSERT_EQ(window->DisplayA->DataA, before);
 
-  window->bCapture->click();
+  window->bCapture->Click();
   EXPECT_FALSE(window->bCapture->isEnabled()) << "locked until the capture ends";
   shell.Control->Wait();
   ASSERT_EQ(r.Capturing, 0);
@@ -476,7 +486,7 @@ TEST_F(AnalogWindowTest, PresentedCaptureIsLentAgainAndDrawnSolid) {
     shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("analog.png")));
   // Channel A's colour is drawn across the plot.
   const QRect plot = window->DisplayA->geometry().translated(window->pWindow->pos());
-  const QColor a = ScopeColor(r.Colors.AnalogChA);
+  const QColor a = FromBGR(r.Colors.AnalogChA);
   int columns = 0;
   for (int x = plot.left() + 20; x < plot.right() - 20; x += 10) {
     for (int y = plot.top(); y < plot.bottom(); ++y)
@@ -492,7 +502,7 @@ TEST_F(AnalogWindowTest, CloseAsksTheSharedQuitQuestion) {
   TVELK &r = Open();
   Show();
   shell.QuitAnswer = false;
-  window->bClose->click();
+  window->bClose->Click();
   EXPECT_EQ(shell.Stops, 1) << "close first stops";
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(shell.Quits, 0);
