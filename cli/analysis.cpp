@@ -7,8 +7,9 @@
 #include "search.h"
 #include "spectrum.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "filesys.h"
+
+#include <algorithm>
 
 #include <condition_variable>
 #include <cstdio>
@@ -54,14 +55,21 @@ public:
   }
   void TriggerSound(bool) override {}
 
-  // Waits until n captures were presented or the worker finished.
-  void WaitForCaptures(int n) {
+  // Waits until n captures were presented or the worker finished; true when
+  // it finished (on its own: a failure, or a single capture's end).
+  bool WaitForCaptures(int n) {
     std::unique_lock<std::mutex> lock(fMutex);
     fChanged.wait(lock, [&] { return fPresented >= n || fFinished; });
+    return fFinished;
   }
   int Presented() {
     std::lock_guard<std::mutex> lock(fMutex);
     return fPresented;
+  }
+  // Before the next worker starts (autoset's end must not count as its end).
+  void ForgetFinished() {
+    std::lock_guard<std::mutex> lock(fMutex);
+    fFinished = false;
   }
 
 private:
@@ -73,44 +81,51 @@ private:
   bool fFinished = false;
 };
 
-int Capture(TVELK &r, const TAnalysisOptions &o) {
+// 0 when the captures asked for were presented (samples is set then).
+int Capture(TVELK &r, const TAnalysisOptions &o, bool &samples) {
   TCliObserver observer(r);
   TCaptureControl control(r, observer);
   if (o.Autoset) {
     control.Autoset();
     control.Wait();
     if (r.HardwarePresent && !control.AutosetSucceeded()) {
-      Err(r.Status());
+      Err(QStringLiteral("velkcli: autoset failed: ") + r.Status());
       return 1;
     }
+    samples |= observer.Presented() > 0;
   }
   if (o.Capture.isEmpty()) return 0;
-  int before = observer.Presented();
+  observer.ForgetFinished();
+  const int before = observer.Presented();
+
   r.TriggerType = o.Capture == QStringLiteral("repeat") ? 1
                   : o.Capture == QStringLiteral("auto") ? 2
                                                         : 0;
+  const int wanted = r.TriggerType == 0 ? 1 : std::max(o.Count, 1);
   // The analog trigger where there is an analog part, unless the logic
   // window's button (--digital) starts the capture.
   bool logic = !r.HasAnalog() || (o.Digital && r.HasDigital());
   control.Capture(logic ? TCaptureControl::kLogicWindow : TCaptureControl::kAnalogWindow);
-  if (r.TriggerType == 0) {
-    control.Wait();
-  } else {
-    observer.WaitForCaptures(before + std::max(o.Count, 1));
-    control.Stop();
-    control.Wait();
-  }
-  if (observer.Presented() == before) {
-    Err(QStringLiteral("velkcli: no capture: ") + r.Status());
+  // A worker that ended by itself keeps its text (the library's, after a
+  // failure); stopping it would put "Capture stopped." in its place.
+  if (!observer.WaitForCaptures(before + wanted)) control.Stop();
+  control.Wait();
+  const int got = observer.Presented() - before;
+  if (got < wanted) {
+    Err(QStringLiteral("velkcli: capture failed after %1 of %2: %3")
+            .arg(got)
+            .arg(wanted)
+            .arg(r.Status()));
     return 1;
   }
+  samples = true;
   return 0;
 }
 
-void Measure(TVELK &r) {
-  if (!r.HasAnalog()) {
+int Measure(TVELK &r) {
+  if (!r.HasAnalog() || r.SamplesA.empty()) {
     Err(QStringLiteral("velkcli: the instrument has no analog channels to measure"));
-    return;
+    return 1;
   }
   ComputeAnalogStats(r);
   static const char kTypes[] = {'F', 'P', 'A', 'R', 'K'};
@@ -123,6 +138,7 @@ void Measure(TVELK &r) {
     if (channel == 'A' ? r.OverrangeA : r.OverrangeB)
       Out(QStringLiteral("%1 OVER RANGED!").arg(QChar(channel)));
   }
+  return 0;
 }
 
 QString ValueText(uint32_t value, uint8_t mode, int width) {
@@ -137,7 +153,16 @@ QString ValueText(uint32_t value, uint8_t mode, int width) {
   }
 }
 
-void Decode(TVELK &r) {
+int Decode(TVELK &r) {
+  if (!r.HasDigital()) {
+    Err(QStringLiteral("velkcli: the instrument has no logic channels to decode"));
+    return 1;
+  }
+  if (std::none_of(r.Interpreters.begin(), r.Interpreters.end(),
+                   [](const std::unique_ptr<TIntpDef> &d) { return d != nullptr; })) {
+    Err(QStringLiteral("velkcli: no interpreter is defined (load settings that define one)"));
+    return 1;
+  }
   DecodeInterpreters(r);
   for (int slot = 0; slot < kMaxInterpreters; ++slot) {
     const TIntpDef *def = r.Interpreters[slot].get();
@@ -169,9 +194,14 @@ void Decode(TVELK &r) {
       i = j;
     }
   }
+  return 0;
 }
 
 int Search(TVELK &r, const QString &text) {
+  if (!r.HasDigital()) {
+    Err(QStringLiteral("velkcli: the instrument has no logic channels to search"));
+    return 1;
+  }
   TPattern pattern;
   pattern.fill(kPatternAny);
   if (text.size() > kMaxChannels) {
@@ -220,9 +250,9 @@ int Spectrum(TVELK &r, const TAnalysisOptions &o) {
     if (!s.MagB.empty()) csv += QString::asprintf(",%.10g,%.10g", row.MagB, row.PhaseB).toLatin1();
     csv += "\r\n";
   }
-  QSaveFile file(o.Spectrum);
-  if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
-    Err(QStringLiteral("Could not save data file."));
+  QString problem;
+  if (!WriteWholeFile(o.Spectrum, csv, &problem)) {
+    Err(QStringLiteral("Could not save data file. ") + problem);
     return 1;
   }
   return 0;
@@ -230,19 +260,32 @@ int Spectrum(TVELK &r, const TAnalysisOptions &o) {
 
 } // namespace
 
-int RunAnalysis(TVELK &r, const TAnalysisOptions &o) {
-  if (int status = Capture(r, o)) return status;
-  if (o.Measure) Measure(r);
-  if (o.Decode) Decode(r);
-  if (o.Edges) {
-    if (!r.EdgeCounter) {
-      Err(QStringLiteral("velkcli: the edge counter is off"));
-    } else {
-      ComputeEdgeCounts(r);
-      Out(QStringLiteral("Edges (asynchronous): %1").arg(r.EdgesBeforeTrigger));
-      Out(QStringLiteral("Edges (synchronous): %1").arg(r.EdgesAfterTrigger));
-    }
+int Edges(TVELK &r) {
+  if (!r.HasDigital() || !r.EdgeCounter) {
+    Err(r.HasDigital() ? QStringLiteral("velkcli: the edge counter is off")
+                       : QStringLiteral("velkcli: the instrument has no edge counter"));
+    return 1;
   }
+  ComputeEdgeCounts(r);
+  Out(QStringLiteral("Edges (asynchronous): %1").arg(r.EdgesBeforeTrigger));
+  Out(QStringLiteral("Edges (synchronous): %1").arg(r.EdgesAfterTrigger));
+  return 0;
+}
+
+int RunAnalysis(TVELK &r, const TAnalysisOptions &o, bool samples) {
+  if (int status = Capture(r, o, samples)) return status;
+  const bool analyses =
+      o.Measure || o.Decode || o.Edges || !o.Search.isEmpty() || !o.Spectrum.isEmpty();
+  if (analyses && !samples) {
+    Err(QStringLiteral("velkcli: no samples to analyse: the file loaded holds settings only"));
+    return 1;
+  }
+  if (o.Measure)
+    if (int status = Measure(r)) return status;
+  if (o.Decode)
+    if (int status = Decode(r)) return status;
+  if (o.Edges)
+    if (int status = Edges(r)) return status;
   if (!o.Search.isEmpty())
     if (int status = Search(r, o.Search)) return status;
   if (!o.Spectrum.isEmpty()) return Spectrum(r, o);

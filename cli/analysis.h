@@ -18,6 +18,7 @@ struct TAnalysisOptions {
   uint32_t DftFrom = 0, DftTo = 0;
 };
 
-// Runs what the options ask for; 0, or the exit status of a failure (its text
-// already on standard error).
-int RunAnalysis(TVELK &r, const TAnalysisOptions &o);
+// Runs what the options ask for; samples: the record holds a loaded project's
+// samples. 0, or the exit status of a failure (its text already on standard
+// error).
+int RunAnalysis(TVELK &r, const TAnalysisOptions &o, bool samples);

@@ -2,6 +2,7 @@
 // options and the usage text).
 #include "analysis.h"
 #include "files.h"
+#include "filesys.h"
 #include "format.h"
 #include "options.h"
 #include "record.h"
@@ -25,12 +26,25 @@ void Out(const QString &line) {
   std::printf("%s\n", line.toLocal8Bit().constData());
 }
 
-int Fail(const TVELK *r, const TTerminalUi &ui) {
-  QString text = ui.LastMessage;
-  if (r && r->StatusText[0]) text = QString::fromLatin1(r->StatusText);
+void Err(const QString &line) {
+  std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+}
+
+// A failed load or save: the product's own text, then the file and the cause.
+int Fail(const TVELK &r, const TTerminalUi &ui, const QString &problem) {
+  const QString text = QString::fromLatin1(r.StatusText);
   if (!text.isEmpty() && text != ui.LastMessage)
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    Err(problem.isEmpty() ? text : text + u' ' + problem);
+  else if (!problem.isEmpty())
+    Err(QStringLiteral("velkcli: ") + problem);
   return 1;
+}
+
+bool IsInstrument(const char *description) {
+  if (std::strcmp(description, "Fenwick") == 0) return true;
+  for (const char *model : kSimulatedModels)
+    if (std::strcmp(description, model) == 0) return true;
+  return false;
 }
 
 // The instruments velkio offers; verbose adds every FTDI device on the USB
@@ -58,6 +72,20 @@ int List(const QString &appFolder, bool verbose) {
     r.Lib.GetDeviceDescr(ids[i], description);
     Out(QStringLiteral("%1\t%2\t%3").arg(i).arg(models[i]).arg(QString::fromLatin1(description)));
     offered.push_back({QString::fromLatin1(description), models[i]});
+  }
+  if (status == 0 && n == 0) Err(QStringLiteral("velkcli: no instrument attached"));
+  if (status == 0 && n == 8) {
+    // The list holds 8; any instrument past the eighth is not offered.
+    bool more = false;
+    for (int32_t index = ids[7] + 1; index < 128 && !more; ++index) {
+      char description[kDescriptionSize] = {};
+      r.Lib.GetDeviceDescr(index, description);
+      if (r.LibraryError() != 0) break;
+      more = IsInstrument(description);
+    }
+    if (more)
+      Err(QStringLiteral("velkcli: more than 8 instruments are attached; only the first 8 are "
+                         "offered"));
   }
   r.Lib.FreeDriver();
   UnbindLibrary(r);
@@ -117,8 +145,12 @@ int main(int argc, char **argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("velkcli"));
   QCoreApplication::setApplicationVersion(QStringLiteral(VELK_VERSION));
+  // The arguments as bytes: a file name that is not UTF-8 keeps its bytes.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments << NameFromNative(QByteArray(argv[i]));
   TCommandLine commandLine;
-  if (int status = commandLine.Parse(app.arguments()); status >= 0) return status;
+  if (int status = commandLine.Parse(arguments); status >= 0) return status;
   const TOptions &o = commandLine.Options();
 
   QString appFolder = ProgramFolder();
@@ -163,26 +195,39 @@ int main(int argc, char **argv) {
     startup.Shutdown(false);
     return 1;
   }
+  // What start-up left on the status line (an unknown device, demo mode).
+  if (r.StatusText[0]) Err(r.Status());
+  bool samples = false;
   if (!o.load.isEmpty()) {
     ui.LastMessage.clear();
     r.SetStatus("");
-    if (!LoadFile(r, o.load)) status = Fail(&r, ui);
-  }
-  if (status == 0) status = RunAnalysis(r, o.analysis);
-  if (status == 0 && !o.save.isEmpty()) {
-    int kind = KindOf(r, o.save, o.digital);
-    if (kind < 0) {
-      std::fprintf(stderr, "velkcli: --save takes a .prj, .set, .bin or .txt file\n");
-      status = 2;
+    QString problem;
+    if (!LoadFile(r, o.load, &problem)) {
+      status = Fail(r, ui, problem);
     } else {
-      r.LastFileKind = static_cast<uint8_t>(kind);
-      r.FileName = o.save;
-      r.SetStatus("");
-      ui.LastMessage.clear();
-      if (!SaveFile(r)) status = Fail(&r, ui);
+      // What the load did to the length or the samples.
+      if (r.StatusText[0]) Err(r.Status());
+      samples = r.LastFileKind == 0;
+    }
+  }
+  if (status == 0) status = RunAnalysis(r, o.analysis, samples);
+  if (status == 0 && !o.save.isEmpty()) {
+    r.LastFileKind = static_cast<uint8_t>(KindOf(r, o.save, o.digital));
+    r.FileName = o.save;
+    r.SetStatus("");
+    ui.LastMessage.clear();
+    QString problem;
+    if (!SaveFile(r, &problem)) status = Fail(r, ui, problem);
+  }
+  if (status == 0 && o.saveSettings) {
+    QString problem;
+    r.SetStatus("");
+    if (!WriteSettings(r, &problem)) {
+      Err(QStringLiteral("Could not save file. ") + problem);
+      status = 1;
     }
   }
   if (status == 0 && o.command == QStringLiteral("info")) Info(r, startup.Title());
-  startup.Shutdown(o.saveSettings && status == 0);
+  startup.Shutdown(false);
   return status;
 }

@@ -4,9 +4,10 @@
 #include "settings.h"
 #include "ui.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "filesys.h"
+
+#include <QCryptographicHash>
+#include <QStringList>
 #include <QtEndian>
 
 #include <algorithm>
@@ -24,66 +25,35 @@ const QString kFile = QStringLiteral("File");
 const char *const kCouldNotSaveData = "Could not save data file.";
 const char *const kCouldNotSave = "Could not save file.";
 constexpr uint32_t kDefaultRamSize = 131072;
+constexpr qint64 kMaxStoreSize = 4 * 1024 * 1024;
+constexpr qint64 kMaxSampleFileSize = 64 * 1024 * 1024;
 
-// Files written side by side under temporary names and renamed into place
-// together once every one of them is complete; until then the old files stay.
-class TFileBatch {
-public:
-  QSaveFile *Open(const QString &path) {
-    auto file = std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly)) return nullptr;
-    fFiles.push_back(std::move(file));
-    return fFiles.back().get();
-  }
-  bool Commit() {
-    bool ok = true;
-    for (auto &f : fFiles)
-      ok = f->commit() && ok;
-    fFiles.clear();
-    return ok;
-  }
-
-private:
-  std::vector<std::unique_ptr<QSaveFile>> fFiles; // uncommitted ones are discarded
-};
-
-bool WriteBytes(QSaveFile &f, const char *data, qint64 size) {
-  return f.write(data, size) == size;
-}
-
-// Ends a file of the batch: its buffered bytes must have been written, so that
-// a full disk is found before anything is renamed (an error of the final
-// flush inside QSaveFile::commit would not stop the rename).
-bool Complete(QSaveFile &f) {
-  return f.flush() && f.error() == QFileDevice::NoError;
-}
-
-// length 32-bit little-endian values; values past the buffer are written as 0.
-bool WriteWords(QSaveFile &f, const void *words, size_t available, uint32_t length) {
+// length 32-bit little-endian values; values past the buffer are 0.
+QByteArray WordBytes(const void *words, size_t available, uint32_t length) {
+  QByteArray out(static_cast<qsizetype>(length) * 4, '\0');
   const size_t n = std::min<size_t>(available, length);
-  if constexpr (std::endian::native == std::endian::little) {
-    if (!WriteBytes(f, static_cast<const char *>(words), static_cast<qint64>(n * 4))) return false;
-  } else {
-    std::vector<uint32_t> le(n);
-    std::memcpy(le.data(), words, n * 4);
-    for (uint32_t &w : le)
-      w = qToLittleEndian(w);
-    if (!WriteBytes(f, reinterpret_cast<const char *>(le.data()), static_cast<qint64>(n * 4)))
-      return false;
+  if (n > 0) std::memcpy(out.data(), words, n * 4);
+  if constexpr (std::endian::native != std::endian::little) {
+    auto *w = reinterpret_cast<uint32_t *>(out.data());
+    for (size_t i = 0; i < n; ++i)
+      w[i] = qToLittleEndian(w[i]);
   }
-  const QByteArray zeros(static_cast<qsizetype>((length - n) * 4), '\0');
-  return WriteBytes(f, zeros.constData(), zeros.size());
+  return out;
 }
 
-bool AddWords(TFileBatch &batch, const QString &path, const void *words, size_t available,
-              uint32_t length) {
-  QSaveFile *f = batch.Open(path);
-  return f && WriteWords(*f, words, available, length) && Complete(*f);
+// What a project file records of each sample file, so that a sample file of
+// another save (a save cut short between its renames, a file copied over) is
+// found instead of being shown beside the wrong capture.
+QString Stamp(const QByteArray &bytes) {
+  return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
 }
 
-bool AddBytes(TFileBatch &batch, const QString &path, const QByteArray &bytes) {
-  QSaveFile *f = batch.Open(path);
-  return f && WriteBytes(*f, bytes.constData(), bytes.size()) && Complete(*f);
+// The status text of a failed save: a path that may not be replaced is
+// "Could not save file." whatever the kind.
+bool SaveFailed(TVELK &r, const TFileSet &set, const char *text, QString *problem) {
+  r.SetStatus(set.Refused() ? kCouldNotSave : text);
+  if (problem) *problem = set.Problem();
+  return false;
 }
 
 // The path with its extension (from the last '.' of the file name) replaced.
@@ -140,16 +110,13 @@ double SampleTime(uint32_t i, uint32_t triggerAt, double rate) {
   return rate > 0 ? (static_cast<double>(i) - static_cast<double>(triggerAt)) / rate : 0.0;
 }
 
-bool SaveOne(TVELK &r, const QString &path, const QByteArray &bytes) {
-  TFileBatch batch;
-  if (!AddBytes(batch, path, bytes) || !batch.Commit()) {
-    r.SetStatus(kCouldNotSaveData);
-    return false;
-  }
+bool SaveOne(TVELK &r, const QString &path, const QByteArray &bytes, QString *problem) {
+  TFileSet set;
+  if (!set.Add(path, bytes) || !set.Commit()) return SaveFailed(r, set, kCouldNotSaveData, problem);
   return true;
 }
 
-bool SaveProject(TVELK &r) {
+bool SaveProject(TVELK &r, QString *problem) {
   const uint8_t kind = r.LastFileKind;
   CMyIni ini;
   ini.Open(r.FileName, kProject, false);
@@ -162,75 +129,73 @@ bool SaveProject(TVELK &r) {
   ini.WriteInt(kFile, QStringLiteral("Type"), kind);
   WriteSettings(r, ini);
 
-  TFileBatch batch;
+  // Every file is complete on disk before the first rename, and the project
+  // file is renamed last: see docs/ARCHITECTURE.md for what a crash leaves.
+  TFileSet set;
   if (kind == kFileProject) {
-    bool ok = true;
-    if (const std::vector<uint32_t> *logic = LogicInView(r); r.HasDigital() && logic) {
-      ok = AddWords(batch, ReplaceExtension(r.FileName, QStringLiteral(".dtd")), logic->data(),
-                    logic->size(), r.BuffLength);
-      ini.WriteInt(kFile, QStringLiteral("DataD"), 1);
-    }
-    if (ok && r.HasAnalog() && !r.SamplesA.empty()) {
-      ok = AddWords(batch, ReplaceExtension(r.FileName, QStringLiteral(".dta")), r.SamplesA.data(),
-                    r.SamplesA.size(), r.BuffLength);
-      ini.WriteInt(kFile, QStringLiteral("DataA"), 1);
-    }
-    if (ok && r.HasAnalog() && !r.SamplesB.empty()) {
-      ok = AddWords(batch, ReplaceExtension(r.FileName, QStringLiteral(".dtb")), r.SamplesB.data(),
-                    r.SamplesB.size(), r.BuffLength);
-      ini.WriteInt(kFile, QStringLiteral("DataB"), 1);
-    }
-    if (!ok) {
-      // Nothing is renamed: the old project and its sample files stay whole.
-      ini.Discard();
-      r.SetStatus(kCouldNotSaveData);
-      return false;
+    const std::vector<uint32_t> *logic = LogicInView(r);
+    struct {
+      const char *Key, *Ext;
+      const void *Words;
+      size_t Available;
+    } const data[] = {
+        {"DataD", ".dtd", r.HasDigital() && logic ? logic->data() : nullptr,
+         logic ? logic->size() : 0},
+        {"DataA", ".dta", r.HasAnalog() && !r.SamplesA.empty() ? r.SamplesA.data() : nullptr,
+         r.SamplesA.size()},
+        {"DataB", ".dtb", r.HasAnalog() && !r.SamplesB.empty() ? r.SamplesB.data() : nullptr,
+         r.SamplesB.size()},
+    };
+    for (const auto &d : data) {
+      if (!d.Words) continue;
+      const QByteArray bytes = WordBytes(d.Words, d.Available, r.BuffLength);
+      if (!set.Add(ReplaceExtension(r.FileName, QLatin1String(d.Ext)), bytes)) {
+        // Nothing is renamed: the old project and its sample files stay whole.
+        ini.Discard();
+        return SaveFailed(r, set, kCouldNotSaveData, problem);
+      }
+      const QString key = QLatin1String(d.Key);
+      ini.WriteInt(kFile, key, 1);
+      ini.WriteInt(kFile, key + QStringLiteral("Size"), static_cast<int32_t>(bytes.size()));
+      ini.WriteWideString(kFile, key + QStringLiteral("Stamp"), Stamp(bytes));
     }
   }
-  // The project file is renamed last, after its sample files.
   const QByteArray bytes = ini.Serialize();
   ini.Discard();
-  if (!AddBytes(batch, r.FileName, bytes) || !batch.Commit()) {
-    r.SetStatus(kCouldNotSave);
-    return false;
-  }
+  if (!set.Add(r.FileName, bytes) || !set.Commit())
+    return SaveFailed(r, set, kCouldNotSave, problem);
   return true;
 }
 
-bool SaveBinaryAnalog(TVELK &r) {
+bool SaveBinaryAnalog(TVELK &r, QString *problem) {
   if (r.SamplesA.empty()) {
     r.SetStatus(kCouldNotSaveData);
     return false;
   }
-  TFileBatch batch;
+  TFileSet set;
   bool ok;
   if (ChannelBWorks(r)) {
-    ok = AddWords(batch, ReplaceExtension(r.FileName, QStringLiteral("A.bin")), r.SamplesA.data(),
-                  r.SamplesA.size(), r.BuffLength) &&
-         AddWords(batch, ReplaceExtension(r.FileName, QStringLiteral("B.bin")), r.SamplesB.data(),
-                  r.SamplesB.size(), r.BuffLength);
+    ok = set.Add(ReplaceExtension(r.FileName, QStringLiteral("A.bin")),
+                 WordBytes(r.SamplesA.data(), r.SamplesA.size(), r.BuffLength)) &&
+         set.Add(ReplaceExtension(r.FileName, QStringLiteral("B.bin")),
+                 WordBytes(r.SamplesB.data(), r.SamplesB.size(), r.BuffLength));
   } else {
-    ok = AddWords(batch, r.FileName, r.SamplesA.data(), r.SamplesA.size(), r.BuffLength);
+    ok = set.Add(r.FileName, WordBytes(r.SamplesA.data(), r.SamplesA.size(), r.BuffLength));
   }
-  if (!ok || !batch.Commit()) {
-    r.SetStatus(kCouldNotSaveData);
-    return false;
-  }
+  if (!ok || !set.Commit()) return SaveFailed(r, set, kCouldNotSaveData, problem);
   return true;
 }
 
-bool SaveBinaryDigital(TVELK &r) {
+bool SaveBinaryDigital(TVELK &r, QString *problem) {
   const std::vector<uint32_t> *logic = LogicInView(r);
-  TFileBatch batch;
-  if (!logic || !AddWords(batch, r.FileName, logic->data(), logic->size(), r.BuffLength) ||
-      !batch.Commit()) {
+  if (!logic) {
     r.SetStatus(kCouldNotSaveData);
     return false;
   }
-  return true;
+  return SaveOne(r, r.FileName, WordBytes(logic->data(), logic->size(), r.BuffLength), problem);
 }
 
-bool SaveTextAnalog(TVELK &r) {
+bool SaveTextAnalog(TVELK &r, QString *problem) {
   if (r.SamplesA.empty()) {
     r.SetStatus(kCouldNotSaveData);
     return false;
@@ -262,10 +227,10 @@ bool SaveTextAnalog(TVELK &r) {
     }
     text += "\r\n";
   }
-  return SaveOne(r, r.FileName, text);
+  return SaveOne(r, r.FileName, text, problem);
 }
 
-bool SaveTextDigital(TVELK &r) {
+bool SaveTextDigital(TVELK &r, QString *problem) {
   const std::vector<uint32_t> *logic = LogicInView(r);
   if (!logic) {
     r.SetStatus(kCouldNotSaveData);
@@ -294,29 +259,7 @@ bool SaveTextDigital(TVELK &r) {
       text += (word >> (c - 1)) & 1 ? ",1" : ",0";
     text += "\r\n";
   }
-  return SaveOne(r, r.FileName, text);
-}
-
-enum class TReadResult { Failed, Complete, Short };
-
-// Reads length 32-bit little-endian values (at most as many as the buffer
-// holds); a shorter file fills what it has and the rest is cleared, a longer
-// one is read only that far.
-TReadResult ReadWords(const QString &path, void *dest, size_t available, uint32_t length) {
-  QFile f(path);
-  if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly)) return TReadResult::Failed;
-  const size_t count = std::min<size_t>(available, length);
-  char *bytes = static_cast<char *>(dest);
-  const qint64 got = f.read(bytes, static_cast<qint64>(count * 4));
-  if (got < 0) return TReadResult::Failed;
-  const size_t values = static_cast<size_t>(got) / 4;
-  if constexpr (std::endian::native != std::endian::little) {
-    auto *w = static_cast<uint32_t *>(dest);
-    for (size_t i = 0; i < values; ++i)
-      w[i] = qFromLittleEndian(w[i]);
-  }
-  std::memset(bytes + values * 4, 0, (count - values) * 4);
-  return values < count ? TReadResult::Short : TReadResult::Complete;
+  return SaveOne(r, r.FileName, text, problem);
 }
 
 void Message(TVELK &r, const QString &text, const QString &caption, TMessageIcon icon) {
@@ -329,32 +272,40 @@ bool AskOkCancel(TVELK &r, const QString &text, const QString &caption, TMessage
 
 } // namespace
 
-bool SaveFile(TVELK &r) {
+bool SaveFile(TVELK &r, QString *problem) {
   switch (r.LastFileKind) {
   case kFileProject:
   case kFileSettings:
-    return SaveProject(r);
+    return SaveProject(r, problem);
   case kFileBinaryAnalog:
-    return SaveBinaryAnalog(r);
+    return SaveBinaryAnalog(r, problem);
   case kFileTextAnalog:
-    return SaveTextAnalog(r);
+    return SaveTextAnalog(r, problem);
   case kFileBinaryDigital:
-    return SaveBinaryDigital(r);
+    return SaveBinaryDigital(r, problem);
   case kFileTextDigital:
-    return SaveTextDigital(r);
+    return SaveTextDigital(r, problem);
   default:
     r.SetStatus(kCouldNotSaveData);
     return false;
   }
 }
 
-bool LoadFile(TVELK &r, const QString &path) {
+bool LoadFile(TVELK &r, const QString &path, QString *problem) {
   // Every check comes before the first change to the record.
-  CMyIni ini;
-  if (!QFileInfo(path).isFile() || !ini.Open(path, kProject, true)) {
+  auto refuse = [&](const QString &why) {
     r.SetStatus("Could not open file.");
+    if (problem) *problem = why;
     return false;
-  }
+  };
+  CMyIni ini;
+  QByteArray bytes;
+  QString why;
+  if (!ReadWholeFile(path, kMaxStoreSize, bytes, &why)) return refuse(why);
+  const QString kMissing = QStringLiteral("\x01");
+  if (!ini.OpenBytes(bytes, kProject) ||
+      ini.ReadWideString(kDevice, QStringLiteral("Signature"), kMissing) == kMissing)
+    return refuse(DisplayName(path) + QStringLiteral(": not a project or settings file"));
   char signature[101];
   ini.ReadString(kDevice, QStringLiteral("Signature"), "", signature, sizeof signature);
   if (std::strncmp(signature, r.DeviceDescription, kDescriptionSize) != 0) {
@@ -362,13 +313,12 @@ bool LoadFile(TVELK &r, const QString &path) {
             QStringLiteral("Incorrect file.\nFile saved for '%1' device.")
                 .arg(QString::fromLatin1(signature)),
             QStringLiteral("Error"), TMessageIcon::Error);
+    if (problem) *problem = DisplayName(path);
     return false;
   }
   const int32_t kind = ini.ReadInt(kFile, QStringLiteral("Type"), kFileSettings);
-  if (kind != kFileProject && kind != kFileSettings) {
-    r.SetStatus("Could not open file.");
-    return false;
-  }
+  if (kind != kFileProject && kind != kFileSettings)
+    return refuse(DisplayName(path) + QStringLiteral(": not a project or settings file"));
   bool samples = kind == kFileProject;
   const uint32_t ram = static_cast<uint32_t>(
       ini.ReadInt(kDevice, QStringLiteral("RamSize"), static_cast<int32_t>(kDefaultRamSize)));
@@ -382,17 +332,26 @@ bool LoadFile(TVELK &r, const QString &path) {
   }
 
   r.LastFileKind = static_cast<uint8_t>(kind);
+  const int64_t asked = ini.ReadInt(QStringLiteral("General"), QStringLiteral("BuffLength"),
+                                    static_cast<int32_t>(r.BufferCapacity));
   ReadSettings(r, ini);
-  if (!samples) return true;
+  // What the status line says about the length and the samples, once.
+  QStringList notes;
+  if (asked != r.BuffLength)
+    notes << QStringLiteral("Length %1 not offered, %2 used.").arg(asked).arg(r.BuffLength);
+  auto noted = [&] {
+    if (!notes.isEmpty()) r.SetStatus(notes.join(u' '));
+    return true;
+  };
+  if (!samples) return noted();
 
-  bool shorter = false;
+  std::vector<uint32_t> *logic = LogicInView(r);
   struct TData {
     const char *Key, *Ext;
     void *Words;
     size_t Available;
     const char *Failure;
   };
-  std::vector<uint32_t> *logic = LogicInView(r);
   const TData data[] = {
       {"DataD", ".dtd", r.HasDigital() && logic ? logic->data() : nullptr,
        logic ? logic->size() : 0, "Could not open data file. Settings loaded anyway."},
@@ -401,20 +360,48 @@ bool LoadFile(TVELK &r, const QString &path) {
       {"DataB", ".dtb", r.HasAnalog() && !r.SamplesB.empty() ? r.SamplesB.data() : nullptr,
        r.SamplesB.size(), "Could not open data file."},
   };
-  for (const TData &d : data) {
+  // Every sample file is read and checked before any sample changes, so the
+  // channels in view never come from different saves.
+  QByteArray contents[3];
+  for (int k = 0; k < 3; ++k) {
+    const TData &d = data[k];
     if (!d.Words || ini.ReadInt(kFile, QLatin1String(d.Key), 0) == 0) continue;
-    switch (ReadWords(ReplaceExtension(path, QLatin1String(d.Ext)), d.Words, d.Available,
-                      r.BuffLength)) {
-    case TReadResult::Failed:
+    const QString dataPath = ReplaceExtension(path, QLatin1String(d.Ext));
+    if (!ReadWholeFile(dataPath, kMaxSampleFileSize, contents[k], &why)) {
       r.SetStatus(d.Failure);
+      if (problem) *problem = why;
       return false;
-    case TReadResult::Short:
-      shorter = true;
-      break;
-    case TReadResult::Complete:
-      break;
+    }
+    const QString key = QLatin1String(d.Key);
+    const QString stamp = ini.ReadWideString(kFile, key + QStringLiteral("Stamp"), QString());
+    if (!stamp.isEmpty() &&
+        (contents[k].size() != ini.ReadInt(kFile, key + QStringLiteral("Size"), -1) ||
+         Stamp(contents[k]) != stamp)) {
+      r.SetStatus("Data file does not match the project. Settings loaded anyway.");
+      if (problem) *problem = DisplayName(dataPath) + QStringLiteral(": written by another save");
+      return false;
     }
   }
-  if (shorter) r.SetStatus("Data file shorter than the capture; the rest was cleared.");
-  return true;
+  size_t fewest = r.BuffLength;
+  for (int k = 0; k < 3; ++k) {
+    const TData &d = data[k];
+    if (!d.Words || ini.ReadInt(kFile, QLatin1String(d.Key), 0) == 0) continue;
+    // A shorter file fills what it has and the rest is cleared, a longer one
+    // is read only that far.
+    const size_t count = std::min<size_t>(d.Available, r.BuffLength);
+    const size_t values = std::min<size_t>(count, static_cast<size_t>(contents[k].size()) / 4);
+    std::memcpy(d.Words, contents[k].constData(), values * 4);
+    if constexpr (std::endian::native != std::endian::little) {
+      auto *w = static_cast<uint32_t *>(d.Words);
+      for (size_t i = 0; i < values; ++i)
+        w[i] = qFromLittleEndian(w[i]);
+    }
+    std::memset(static_cast<char *>(d.Words) + values * 4, 0, (count - values) * 4);
+    fewest = std::min(fewest, values);
+  }
+  if (fewest < r.BuffLength)
+    notes << QStringLiteral("Data file shorter: %1 of %2 samples, the rest cleared.")
+                 .arg(fewest)
+                 .arg(r.BuffLength);
+  return noted();
 }

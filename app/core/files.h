@@ -20,11 +20,17 @@ enum TFileKind : uint8_t {
 
 // Saves r.FileName as the kind r.LastFileKind (0-5). Every file goes to a
 // temporary name and is renamed into place once all of them are written, so a
-// failure leaves the old files as they were. False with the reason in StatusText.
-bool SaveFile(TVELK &r);
+// failure leaves the old files as they were; a path that is not a regular file
+// is never replaced ("Could not save file."). False with the reason in
+// StatusText, and "<path>: <cause>" in *problem.
+bool SaveFile(TVELK &r, QString *problem = nullptr);
 
 // Opens a project or settings file. False with the reason in StatusText, or
 // after a message box through r.Ui. A refused file (unreadable, malformed,
 // another instrument's, Cancel on the buffer-size warning) leaves the record
 // as it was.
-bool LoadFile(TVELK &r, const QString &path);
+// A project's sample files must be the ones its project file was saved with
+// (size and stamp), or no sample is loaded. The length used and samples
+// cleared (a length the instrument does not offer, a short data file) are said
+// in StatusText with a true result. *problem: "<path>: <cause>" of a failure.
+bool LoadFile(TVELK &r, const QString &path, QString *problem = nullptr);

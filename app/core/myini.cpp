@@ -1,8 +1,6 @@
 #include "myini.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "filesys.h"
 
 #include <algorithm>
 #include <charconv>
@@ -101,12 +99,9 @@ bool CMyIni::Open(const QString &path, const QString &root, bool read) {
   fModified = false;
   if (!read) return true;
 
-  QFileInfo info(path);
-  if (!info.exists()) return true;
-  if (!info.isFile() || info.size() > kMaxFileSize) return false;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  return Load(file.read(kMaxFileSize + 1));
+  QByteArray bytes;
+  if (!ReadWholeFile(path, kMaxFileSize, bytes)) return !PathExists(path);
+  return Load(bytes);
 }
 
 bool CMyIni::OpenBytes(const QByteArray &bytes, const QString &root) {
@@ -329,17 +324,7 @@ QByteArray CMyIni::Serialize() const {
 
 bool CMyIni::Save() {
   if (fPath.isEmpty()) return false;
-  QSaveFile file(fPath);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  const QByteArray bytes = Serialize();
-  // The last buffered bytes must reach the disk before the rename: an error
-  // that only the final flush sees would otherwise let a cut file replace the
-  // old one.
-  if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
-    file.cancelWriting();
-    return false;
-  }
-  if (!file.commit()) return false;
+  if (!WriteWholeFile(fPath, Serialize(), &fProblem)) return false;
   fModified = false;
   return true;
 }

@@ -43,6 +43,8 @@ public:
   // full disk or a crash never leaves a truncated file. False when it could
   // not be written (the old file is then untouched).
   bool Save();
+  // "<path>: <cause>" of the last failed Save.
+  const QString &Problem() const { return fProblem; }
   // Forgets the unsaved changes: the destructor will not write the file (for
   // callers that write Serialize() themselves together with other files).
   void Discard() { fModified = false; }
@@ -64,7 +66,7 @@ private:
   bool Load(const QByteArray &bytes);
   bool Parse(const QString &text);
 
-  QString fPath, fRoot;
+  QString fPath, fRoot, fProblem;
   std::vector<TSection> fSections;
   bool fModified = false;
 };

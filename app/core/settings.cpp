@@ -532,11 +532,12 @@ void ReadSettings(TVELK &r) {
   ReadSettings(r, empty);
 }
 
-bool WriteSettings(TVELK &r) {
+bool WriteSettings(TVELK &r, QString *problem) {
   CMyIni ini;
   ini.Open(SettingsFileName(r), QStringLiteral("Settings"), false);
   WriteSettings(r, ini);
   const bool ok = ini.Save();
+  if (!ok && problem) *problem = ini.Problem();
   ini.Discard(); // a failed write is not tried again on the way out
   return ok;
 }

@@ -25,5 +25,5 @@ void WriteSettings(TVELK &r, CMyIni &ini);
 // message "Could not restore config." and the defaults.
 void ReadSettings(TVELK &r);
 // Writes the instrument's settings file; false when it could not be written
-// (the previous file is then left as it was).
-bool WriteSettings(TVELK &r);
+// (the previous file is then left as it was), with "<path>: <cause>" in *problem.
+bool WriteSettings(TVELK &r, QString *problem = nullptr);

@@ -2,11 +2,14 @@
 // in simulated mode, with a private settings and runtime folder.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -45,6 +48,21 @@ protected:
     env.insert("VELK_D2XX_LIBRARY", home.filePath("no-driver.so"));
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(VELK_TEST_CLI), args);
+    if (!p.waitForFinished(30000)) return {-1, {}, "timed out"};
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+  }
+  // The command line through the shell, for arguments that are bytes rather
+  // than text (VELKCLI names the program).
+  TRun Shell(const QString &script) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", home.filePath("data"));
+    env.insert("XDG_RUNTIME_DIR", home.filePath("run"));
+    env.insert("VELKCLI", QStringLiteral(VELK_TEST_CLI));
+    env.insert("HOME_DIR", home.path());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script});
     if (!p.waitForFinished(30000)) return {-1, {}, "timed out"};
     return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
             QString::fromLocal8Bit(p.readAllStandardError())};
@@ -301,6 +319,114 @@ TEST_F(CliTest, AutosetOnTheEmulatedScopeEndsInACapture) {
   ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains("Autoset in progress... ")) << r.err.toStdString();
   EXPECT_NEAR(MeasuredHz(r.out, "A"), 1000, 5) << r.out.toStdString();
+}
+
+TEST_F(CliTest, ResultsThatCannotBeProducedAreFailures) {
+  ASSERT_EQ(Run({"--demo", "Dorian", "--save", File("s.set")}).exitCode, 0);
+  struct {
+    QStringList args;
+    const char *reason;
+  } cases[] = {
+      {{"--demo", "Dorian", "--capture", "single", "--edges"}, "no edge counter"},
+      {{"--demo", "Brisk", "--capture", "single", "--edges"}, "the edge counter is off"},
+      {{"--demo", "Brisk", "--capture", "single", "--measure"}, "no analog channels"},
+      {{"--demo", "Brisk", "--capture", "single", "--spectrum", File("x.csv")},
+       "no analog channels"},
+      {{"--demo", "Dorian", "--capture", "single", "--search", "1X"}, "no logic channels"},
+      {{"--demo", "Dorian", "--capture", "single", "--decode"}, "no logic channels"},
+      {{"--demo", "Brisk", "--capture", "single", "--decode"}, "no interpreter is defined"},
+      {{"--demo", "Dorian", "--load", File("s.set"), "--measure"}, "settings only"},
+  };
+  for (auto &c : cases) {
+    TRun r = Run(c.args);
+    EXPECT_EQ(r.exitCode, 1) << c.args.join(' ').toStdString();
+    EXPECT_TRUE(r.err.contains(c.reason))
+        << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
+  }
+  EXPECT_FALSE(QFile::exists(File("x.csv")));
+}
+
+TEST_F(CliTest, AutosetFollowedByRepeatedAndAutoCaptures) {
+  for (const char *mode : {"repeat", "auto"}) {
+    TRun r = Run({"--emulate", "Dorian", "--autoset", "--capture", mode, "2", "--measure"});
+    EXPECT_EQ(r.exitCode, 0) << mode << ": " << r.err.toStdString();
+    EXPECT_NEAR(MeasuredHz(r.out, "A"), 1000, 5) << mode << ": " << r.out.toStdString();
+  }
+}
+
+TEST_F(CliTest, ListSaysWhenNothingOrTooMuchIsAttached) {
+  TRun r = Run({"list"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.err.contains("no instrument attached")) << r.err.toStdString();
+  r = Run({"--emulate", "Dorian,Brisk,Dorian,Brisk,Dorian,Brisk,Dorian,Brisk,Cobalt", "list"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.count('\n'), 8);
+  EXPECT_TRUE(r.err.contains("only the first 8 are offered")) << r.err.toStdString();
+  r = Run({"--emulate", "Dorian,Brisk,Dorian,Brisk,Dorian,Brisk,Dorian,Brisk,Bridge", "list"});
+  EXPECT_FALSE(r.err.contains("only the first 8")) << "a ninth bridge is no instrument";
+}
+
+TEST_F(CliTest, FileProblemsNameTheFileAndTheCause) {
+  ASSERT_EQ(mkfifo(File("fifo.prj").toLocal8Bit().constData(), 0600), 0);
+  ASSERT_EQ(mkfifo(File("fifo.csv").toLocal8Bit().constData(), 0600), 0);
+  QFile empty(File("empty.set"));
+  ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+  empty.close();
+  // The demo settings file is a folder: the store cannot be written.
+  ASSERT_TRUE(QDir().mkpath(home.filePath("data/TORVASK/VELK/CobaltDemo.ini")));
+  struct {
+    QStringList args;
+    QString text;
+  } cases[] = {
+      {{"--demo", "Dorian", "--load", File("missing.prj")},
+       "Could not open file. " + File("missing.prj") + ": No such file or directory"},
+      {{"--demo", "Dorian", "--load", File("empty.set")},
+       "Could not open file. " + File("empty.set") + ": not a project or settings file"},
+      {{"--demo", "Dorian", "--save", File("fifo.prj")},
+       "Could not save file. " + File("fifo.prj") + ": not a regular file"},
+      {{"--demo", "Dorian", "--capture", "single", "--spectrum", File("fifo.csv")},
+       "Could not save data file. " + File("fifo.csv") + ": not a regular file"},
+      {{"--demo", "Cobalt", "--save-settings"},
+       "Could not save file. " + home.filePath("data/TORVASK/VELK/CobaltDemo.ini") +
+           ": not a regular file"},
+  };
+  for (auto &c : cases) {
+    TRun r = Run(c.args);
+    EXPECT_EQ(r.exitCode, 1) << c.args.join(' ').toStdString();
+    EXPECT_TRUE(r.err.contains(c.text)) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("File saved for ''")) << r.err.toStdString();
+  }
+  struct stat st {};
+  ASSERT_EQ(lstat(File("fifo.prj").toLocal8Bit().constData(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(CliTest, FileNamesThatAreNotUtf8SaveAndLoad) {
+  TRun r = Shell("name=\"$HOME_DIR/$(printf 'caf\\351 \\377')\"; "
+                 "\"$VELKCLI\" --demo Dorian --save \"$name.prj\" && "
+                 "test -f \"$name.prj\" && test -f \"$name.dta\" && "
+                 "\"$VELKCLI\" --demo Dorian --load \"$name.prj\" --measure");
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("A RMS ")) << r.out.toStdString();
+  Shell("rm -f \"$HOME_DIR/$(printf 'caf\\351 \\377')\".*");
+}
+
+TEST_F(CliTest, LoadingAProjectSaysWhatItDidToLengthAndSamples) {
+  // A project as the original writes it (no stamps, numbers in hexadecimal), with a length the
+  // instrument does not offer and a channel A file of 100 samples.
+  WriteStore("odd.prj", "<Device>\r\n <Signature value = \"Dorian\"/>\r\n"
+                        " <RamSize value = \"20000\"/>\r\n</Device>\r\n"
+                        "<File>\r\n <Type value = \"0\"/>\r\n <DataA value = \"1\"/>\r\n</File>\r\n"
+                        "<General>\r\n <BuffLength value = \"3E8\"/>\r\n</General>\r\n");
+  QFile dta(File("odd.dta"));
+  ASSERT_TRUE(dta.open(QIODevice::WriteOnly));
+  dta.write(QByteArray(400, '\0'));
+  dta.close();
+  TRun r = Run({"--demo", "Dorian", "--load", File("odd.prj")});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("Length 1000 not offered, 131072 used.")) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("Data file shorter: 100 of 131072 samples, the rest cleared."))
+      << r.err.toStdString();
 }
 
 } // namespace

@@ -220,6 +220,12 @@ TEST_F(Files, ShortAndLongSampleFiles) {
   TVELK r;
   Prepare(r, TFakeModel::Mixed, "Cobalt");
   ASSERT_TRUE(Save(r, "p.prj", kFileProject));
+  // A project as the original product writes it: no stamps of its sample files.
+  CMyIni prj;
+  ASSERT_TRUE(prj.Open(Path("p.prj"), QStringLiteral("Project"), true));
+  for (const char *key : {"DataDStamp", "DataAStamp", "DataBStamp"})
+    prj.WriteWideString(QStringLiteral("File"), QLatin1String(key), QString());
+  ASSERT_TRUE(prj.Save());
   // .dta ends after 100 values and half of another, .dtb runs on past the capture.
   PutFile(Path("p.dta"), Raw(r.SamplesA, 100) + QByteArray("\1\2", 2));
   const std::vector<float> extra(10, 99.0f);
@@ -230,7 +236,7 @@ TEST_F(Files, ShortAndLongSampleFiles) {
   std::fill(back.SamplesA.begin(), back.SamplesA.end(), 7.0f);
   std::fill(back.SamplesB.begin(), back.SamplesB.end(), 7.0f);
   ASSERT_TRUE(LoadFile(back, Path("p.prj")));
-  EXPECT_STREQ(back.StatusText, "Data file shorter than the capture; the rest was cleared.");
+  EXPECT_STREQ(back.StatusText, "Data file shorter: 100 of 1024 samples, the rest cleared.");
   EXPECT_EQ(Raw(back.SamplesA, 100), Raw(r.SamplesA, 100));
   EXPECT_EQ(std::count(back.SamplesA.begin() + 100, back.SamplesA.begin() + 1024, 0.0f), 924);
   EXPECT_EQ(back.SamplesA[1024], 7.0f); // past the capture: untouched
