@@ -78,6 +78,7 @@ TfrmAbout::TfrmAbout(TVELK &record, QWidget *parent) : TFrameDialog(parent), fRe
   bClose->SetBorderColor(kFrameDark);
   bClose->SetBorderOver(0xFFFFFF);
   connect(bClose, &TBitmapButton::clicked, this, &QDialog::reject);
+  Prepare();
 }
 
 void TfrmAbout::Prepare() {

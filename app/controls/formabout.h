@@ -17,7 +17,7 @@ class TfrmAbout : public TFrameDialog {
 public:
   TfrmAbout(TVELK &record, QWidget *parent = nullptr);
 
-  // Fills the texts from the record (Execute does this first).
+  // Fills the texts from the record (construction and Execute do this).
   void Prepare();
   void Execute();
 

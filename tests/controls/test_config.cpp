@@ -8,6 +8,7 @@
 #include "panelex.h"
 #include "tabcontrolex.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
@@ -275,4 +276,18 @@ TEST_F(ConfigTest, ColoursChangeOnTheCopyAndOnlyOkWritesThemBack) {
     }
   }
   EXPECT_EQ(asked, 2);
+}
+
+TEST_F(ConfigTest, EnterActsAsOkAndEscAsCancel) {
+  for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+    r.ProbeComp = 0;
+    auto d = Open();
+    d->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(d.get()));
+    d->cbProbeComp->setChecked(true);
+    d->cbPriority->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(r.ProbeComp.load(), key == Qt::Key_Return ? 1 : 0) << key;
+  }
 }
