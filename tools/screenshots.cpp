@@ -65,7 +65,8 @@ int main(int argc, char **argv) {
   qputenv("VELK_INSTALL_RECORD_DIR", QFile::encodeName(home.filePath("etc")));
   // Modal dialogs are pictured instead of run; message boxes answer OK.
   DialogHooks().Exec = [](QDialog &dialog) {
-    Save(dialog, dialog.objectName().isEmpty() ? "dialog" : dialog.objectName().toLatin1().constData());
+    Save(dialog,
+         dialog.objectName().isEmpty() ? "dialog" : dialog.objectName().toLatin1().constData());
     return 0;
   };
   DialogHooks().Message = [](int, const QString &, const QString &) { return 0; };
@@ -74,6 +75,8 @@ int main(int argc, char **argv) {
   options.Emulate = QStringLiteral("Dorian");
   options.AppFolder = QStringLiteral(VELK_BIN_DIR);
   velkemu_set_noise(1);
+  // The emulator is loaded with this program already: it takes its list now.
+  velkemu_reset("Dorian");
   TProgram program(options);
   bool shown = false;
   program.FirstShown = [&] { shown = true; };
@@ -96,6 +99,7 @@ int main(int argc, char **argv) {
 
   // The start-up windows and the minor dialogs, filled as their callers fill them.
   TfrmSplash splash;
+  splash.show(); // showing clears the results: they come after
   const char *lines[] = {"Dorian found.", "OK", "Dorian, #00001234", "OK", "Done"};
   for (int i = 1; i <= 5; ++i) {
     splash.EnableLine(i);
@@ -107,16 +111,20 @@ int main(int argc, char **argv) {
                  {QStringLiteral(" 1: Dorian"), QStringLiteral(" 2: Brisk")});
   Save(select, "select-device");
   TfrmSelectDevice demo;
-  demo.Prepare(QStringLiteral("Hardware not found."), QStringLiteral("Select device to enter Demo Mode."),
+  demo.Prepare(QStringLiteral("Hardware not found."),
+               QStringLiteral("Select device to enter Demo Mode."),
                {"Ardent", "Brisk", "Cobalt", "Dorian", "Dorian-12"});
   Save(demo, "select-demo");
   TfrmMessage message;
   message.Prepare(3, QStringLiteral("Do you really want to quit?"));
   Save(message, "message-quit");
   TfrmMessage warning;
-  warning.Prepare(1, QStringLiteral("Selection of this sampling frequency will reduce count of available "
-                                    "channels\nand may change or disable some of options.\n\nPress OK to continue."),
-                  QStringLiteral("Warning"));
+  warning.Prepare(
+      1,
+      QStringLiteral(
+          "Selection of this sampling frequency will reduce count of available "
+          "channels\nand may change or disable some of options.\n\nPress OK to continue."),
+      QStringLiteral("Warning"));
   Save(warning, "message-warning");
   TfrmSimpleInput input;
   input.PrepareEdgeSkipCount(12);

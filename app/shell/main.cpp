@@ -49,9 +49,9 @@ int main(int argc, char **argv) {
   QApplication::setApplicationVersion(QStringLiteral(VELK_VERSION));
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
-      "Velk: oscilloscope and logic analyzer for the instruments of the family.\n"
-      "Without an instrument it offers the models to simulate (demo mode)."));
+  parser.setApplicationDescription(
+      QStringLiteral("Velk: oscilloscope and logic analyzer for the instruments of the family.\n"
+                     "Without an instrument it offers the models to simulate (demo mode)."));
   parser.addHelpOption();
   parser.addVersionOption();
   QCommandLineOption emulate(
@@ -68,10 +68,10 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "Velk: one file at most\n");
     return 2;
   }
-  TProgram program({parser.isSet(emulate) ? parser.value(emulate) : QString(),
-                    parser.positionalArguments().isEmpty() ? QString()
-                                                           : parser.positionalArguments().first(),
-                    {}});
+  TProgram program(
+      {parser.isSet(emulate) ? parser.value(emulate) : QString(),
+       parser.positionalArguments().isEmpty() ? QString() : parser.positionalArguments().first(),
+       {}});
   if (!program.Start()) return program.ExitCode();
   RouteSignalsTo(*program.Shell());
   QObject::connect(&app, &QGuiApplication::commitDataRequest, program.Shell(),

@@ -89,7 +89,6 @@ void TProgram::IdleHandler() {
     if (!(r.HasDigital() && r.ClockSource != 0)) {
       fAnalog->PrepareShow();
       fAnalog->show();
-      fAnalog->raise();
       fAnalog->RefreshAll();
     }
   }
@@ -112,7 +111,10 @@ void TProgram::IdleHandler() {
 void TProgram::Finish() {
   if (fFinished) return;
   fFinished = true;
-  if (fShell) fShell->StopAndJoin();
+  if (fShell) {
+    fShell->StopAndJoin();
+    fShell->ClearViews();
+  }
   fAnalog.reset();
   fShell.reset();
   if (fStartup) {

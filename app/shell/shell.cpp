@@ -9,6 +9,8 @@ TShell::TShell(TVELK &r) : R(r), fControl(std::make_unique<TCaptureControl>(r, *
 }
 
 TShell::~TShell() {
+  // The windows may be gone already: nothing reaches them from here on.
+  fViews.clear();
   StopAndJoin();
 }
 
@@ -45,7 +47,7 @@ bool TShell::AskQuit() {
 }
 
 void TShell::StopAndJoin() {
-  if (!fControl) return;
+  if (!fControl || !fControl->Busy()) return;
   fControl->Stop();
   fControl.reset(); // the destructor stops and waits, serving the workers
   fControl = std::make_unique<TCaptureControl>(R, *this);

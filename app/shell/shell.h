@@ -25,6 +25,8 @@ public:
   ~TShell() override;
 
   void AddView(TMainView *view) { fViews.push_back(view); }
+  // Before the windows are destroyed.
+  void ClearViews() { fViews.clear(); }
   // The quit question (a yes/no dialog) and what quitting does once every
   // worker has ended (writing the settings and leaving the event loop).
   std::function<bool()> QuitQuestion;

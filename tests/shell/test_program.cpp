@@ -50,9 +50,13 @@ protected:
     DialogHooks() = {};
   }
   // Starts the program as `Velk --emulate <instruments>` would.
-  bool Start(const QString &emulate, const QString &appFolder = QStringLiteral(VELK_TEST_BIN_DIR "/")) {
+  bool Start(const QString &emulate,
+             const QString &appFolder = QStringLiteral(VELK_TEST_BIN_DIR "/")) {
     velkemu_set_speed(1);
     velkemu_set_noise(0);
+    // This process has the emulator loaded already: it reads the list now,
+    // as a fresh program would when it loads it.
+    if (!emulate.isEmpty()) velkemu_reset(emulate.toUtf8().constData());
     TProgramOptions options;
     options.Emulate = emulate;
     options.AppFolder = appFolder;
@@ -137,7 +141,8 @@ TEST_F(ProgramTest, ClosingDuringACaptureStopsItAndWritesTheSettings) {
   ASSERT_TRUE(QFile::exists(settings));
   QFile f(settings);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(f.readAll().constData() + 2));
+  const QString text =
+      QString::fromUtf16(reinterpret_cast<const char16_t *>(f.readAll().constData() + 2));
   EXPECT_TRUE(text.contains(QStringLiteral("GainChA"))) << "the settings were written";
 }
 
@@ -150,6 +155,7 @@ TEST_F(ProgramTest, SeveralInstrumentsOpenTheSelectionDialog) {
     for (int i = 0; box && i < box->count(); ++i)
       offered << box->itemText(i);
     if (box) box->setCurrentIndex(1);
+    dialog.accept();
     return 1;
   };
   ASSERT_TRUE(Start(QStringLiteral("Dorian,Cobalt")));
@@ -164,6 +170,7 @@ TEST_F(ProgramTest, WithoutAnInstrumentTheModelsAreOfferedForDemoMode) {
     for (int i = 0; box && i < box->count(); ++i)
       offered << box->itemText(i);
     if (box) box->setCurrentIndex(3);
+    dialog.accept();
     return 1;
   };
   setenv("VELK_D2XX_LIBRARY", home.filePath("no-driver.so").toLocal8Bit().constData(), 1);
