@@ -44,34 +44,42 @@ void RouteSignalsTo(TShell &shell) {
 } // namespace
 
 int main(int argc, char **argv) {
+  // The options first, without a display: --help and --version answer on the
+  // terminal even where no window can open.
+  TProgramOptions options;
+  {
+    QCoreApplication pre(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Velk"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELK_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Velk: oscilloscope and logic analyzer for the instruments of the family.\n"
+                       "Without an instrument it offers the models to simulate (demo mode)."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption emulate(
+        QStringLiteral("emulate"),
+        QStringLiteral("Run against the instrument emulator with these instruments attached "
+                       "(Ardent, Brisk, Cobalt, Dorian, Dorian-12, Fenwick)."),
+        QStringLiteral("MODEL[,MODEL...]"));
+    parser.addOption(emulate);
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"), QStringLiteral("A project (.prj) or settings (.set) file to open."),
+        QStringLiteral("[FILE]"));
+    parser.process(pre); // --help, --version and unknown options end here
+    if (parser.positionalArguments().size() > 1) {
+      std::fprintf(stderr, "Velk: one file at most\n");
+      return 2;
+    }
+    if (parser.isSet(emulate)) options.Emulate = parser.value(emulate);
+    if (!parser.positionalArguments().isEmpty())
+      options.File = parser.positionalArguments().first();
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velk"));
   QApplication::setApplicationVersion(QStringLiteral(VELK_VERSION));
-
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Velk: oscilloscope and logic analyzer for the instruments of the family.\n"
-                     "Without an instrument it offers the models to simulate (demo mode)."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  QCommandLineOption emulate(
-      QStringLiteral("emulate"),
-      QStringLiteral("Run against the instrument emulator with these instruments attached "
-                     "(Ardent, Brisk, Cobalt, Dorian, Dorian-12, Fenwick)."),
-      QStringLiteral("MODEL[,MODEL...]"));
-  parser.addOption(emulate);
-  parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("A project (.prj) or settings (.set) file to open."),
-                               QStringLiteral("[FILE]"));
-  parser.process(app);
-  if (parser.positionalArguments().size() > 1) {
-    std::fprintf(stderr, "Velk: one file at most\n");
-    return 2;
-  }
-  TProgram program(
-      {parser.isSet(emulate) ? parser.value(emulate) : QString(),
-       parser.positionalArguments().isEmpty() ? QString() : parser.positionalArguments().first(),
-       {}});
+  TProgram program(options);
   if (!program.Start()) return program.ExitCode();
   RouteSignalsTo(*program.Shell());
   QObject::connect(&app, &QGuiApplication::commitDataRequest, program.Shell(),

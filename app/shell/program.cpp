@@ -53,7 +53,8 @@ bool TProgram::Start() {
   fShell->QuitQuestion = [] {
     return MessageDlg(nullptr, 3, QStringLiteral("Do you really want to quit?")) == 0;
   };
-  fShell->OnQuit = [] { QApplication::quit(); };
+  // exit, not quit: quit would close the windows again, asking the question twice.
+  fShell->OnQuit = [] { QCoreApplication::exit(0); };
 
   // The windows, in their order; those of later versions join them here.
   if (r.HasAnalog()) {
