@@ -120,11 +120,20 @@ TEST_F(ProgramTest, EscStopsARepeatCaptureWithinASecond) {
   QTest::keyClick(&Analog(), Qt::Key_Return);
   const int before = R().CaptureCount;
   ASSERT_TRUE(Serve([&] { return R().CaptureCount >= before + 3; }));
+  EXPECT_TRUE(Analog().bStop->isEnabled());
+  EXPECT_FALSE(Analog().bConfig->isEnabled()) << "settings locked during the capture";
+  // Keys respect the locks: a second Enter starts nothing, R/A/S change nothing.
+  QTest::keyClick(&Analog(), Qt::Key_S);
+  EXPECT_EQ(R().TriggerType, 1);
   QTest::keyClick(&Analog(), Qt::Key_Escape);
   EXPECT_TRUE(Serve([&] { return !program->Shell()->Busy(); }, 1000))
       << "the repeat capture ended within a second";
   EXPECT_EQ(R().Capturing, 0);
   EXPECT_EQ(R().Status(), QStringLiteral("Capture stopped."));
+  // The end notification unlocked the controls.
+  EXPECT_FALSE(Analog().bStop->isEnabled());
+  EXPECT_TRUE(Analog().bConfig->isEnabled());
+  EXPECT_TRUE(Analog().bCapture->isEnabled());
 }
 
 TEST_F(ProgramTest, ClosingDuringACaptureStopsItAndWritesTheSettings) {
