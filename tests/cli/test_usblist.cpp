@@ -19,6 +19,7 @@ TResult RunWithDevices(const QString &devices, const QStringList &args) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("XDG_DATA_HOME", home.filePath("data"));
   env.insert("XDG_RUNTIME_DIR", home.path());
+  env.insert("VELK_INSTALL_RECORD_DIR", home.filePath("etc"));
   env.remove("VELK_EMULATE");
   env.remove("VELK_FTDI_INTERFACE");
   env.insert("VELK_D2XX_LIBRARY", VELK_TEST_FTDI_STANDIN);

@@ -207,6 +207,9 @@ TEST_F(StartupTest, SecondProcessOnTheSameInstrumentIsInstanceTwo) {
   ASSERT_FALSE(s->ErrorFlag) << s->Record()->StatusText;
   EXPECT_EQ(s->Record()->InstanceNumber, 0);
   QProcess other;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("VELK_INSTALL_RECORD_DIR", home.filePath("etc"));
+  other.setProcessEnvironment(env);
   other.start(QStringLiteral(VELK_TEST_CLI),
               {QStringLiteral("--emulate"), QStringLiteral("Brisk"), QStringLiteral("info"),
                QStringLiteral("--save-settings")});
