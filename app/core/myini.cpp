@@ -22,6 +22,10 @@ bool IsQuote(QChar c) {
 // apostrophe no longer ends them; a reader of the old kind still sees a value
 // without quotes inside.
 QString Escape(const QString &value) {
+  if (std::none_of(value.begin(), value.end(), [](QChar c) {
+        return c == u'&' || c == u'"' || c == u'\'' || c == u'<' || c == u'>';
+      }))
+    return value;
   QString out;
   out.reserve(value.size());
   for (QChar c : value) {
@@ -298,19 +302,45 @@ void CMyIni::WriteString(const QString &section, const QString &key, const char 
 }
 
 QByteArray CMyIni::Serialize() const {
+  // Appended piece by piece into one buffer sized up front: a settings file
+  // has hundreds of entries.
+  qsizetype size = kHeader.size() + 2 * fRoot.size() + 16;
+  for (const TSection &s : fSections) {
+    size += 2 * s.Name.size() + 8;
+    for (const TEntry &e : s.Entries)
+      size += e.Name.size() + e.Value.size() + 16;
+  }
   QString text;
+  text.reserve(size + size / 8);
   text += QChar(0xFEFF);
-  text += kHeader + kCrLf;
-  text += u'<' + fRoot + u'>' + kCrLf;
+  text += kHeader;
+  text += kCrLf;
+  text += u'<';
+  text += fRoot;
+  text += u'>';
+  text += kCrLf;
   for (const TSection &s : fSections) {
     if (s.Entries.empty()) continue;
-    text += u'<' + s.Name + u'>' + kCrLf;
-    for (const TEntry &e : s.Entries)
-      text += QStringLiteral(" <") + e.Name + QStringLiteral(" value = \"") + Escape(e.Value) +
-              QStringLiteral("\"/>") + kCrLf;
-    text += QStringLiteral("</") + s.Name + u'>' + kCrLf;
+    text += u'<';
+    text += s.Name;
+    text += u'>';
+    text += kCrLf;
+    for (const TEntry &e : s.Entries) {
+      text += u" <";
+      text += e.Name;
+      text += u" value = \"";
+      text += Escape(e.Value);
+      text += u"\"/>";
+      text += kCrLf;
+    }
+    text += u"</";
+    text += s.Name;
+    text += u'>';
+    text += kCrLf;
   }
-  text += QStringLiteral("</") + fRoot + u'>';
+  text += u"</";
+  text += fRoot;
+  text += u'>';
 
   QByteArray bytes(text.size() * 2, Qt::Uninitialized);
   char *out = bytes.data();

@@ -1,5 +1,7 @@
 #include "statedefs.h"
 
+#include "filesys.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -123,11 +125,9 @@ TStateDefTable ParseStateDefs(const char *data, size_t size, bool decimal) {
 }
 
 bool LoadStateDefs(TVELK &r, const QString &path) {
-  QFile file(path);
-  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) return false;
-  if (file.size() > kMaxStateDefFileSize) return false;
-  const QByteArray bytes = file.read(kMaxStateDefFileSize + 1);
-  if (bytes.size() > kMaxStateDefFileSize) return false;
+  // Regular files only, read into a buffer the size of the file (not of the limit).
+  QByteArray bytes;
+  if (!ReadWholeFile(path, kMaxStateDefFileSize, bytes)) return false;
   const bool decimal = IsDecimalStateDefFile(path);
   TStateDefTable table =
       ParseStateDefs(bytes.constData(), static_cast<size_t>(bytes.size()), decimal);
