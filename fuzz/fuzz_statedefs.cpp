@@ -2,6 +2,7 @@
 // gives: values in 0..65535, one-word names of at most 16 characters, a title
 // of at most 15, at most 65536 entries, and a saved table that reads back the
 // same.
+#include "fuzz_artifacts.h"
 #include "statedefs.h"
 
 #include <cstdint>
@@ -27,6 +28,11 @@ void Check(const TStateDefTable &t) {
 }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
+  FuzzArtifactsUnderBuild(argc, argv);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const char *text = reinterpret_cast<const char *>(data);
