@@ -224,6 +224,10 @@ void FuzzCheckRecord(const TVELK &r) {
                "serial parameters");
     }
     Expect(r.StateDefIntp >= -1 && r.StateDefIntp < kMaxInterpreters, "StateDefIntp");
+    // The definitions name the values of a bus that is there.
+    Expect(r.StateDefIntp < 0 ||
+               (r.Interpreters[r.StateDefIntp] && r.Interpreters[r.StateDefIntp]->Type == kIntpBus),
+           "StateDefIntp names no bus");
     Expect(r.StateDefFileType <= 1, "StateDefFileType");
     Expect(!r.StateDefFile.isEmpty() || (r.StateDefs.empty() && r.StateDefTitle.isEmpty()),
            "state definitions without their file");
