@@ -44,14 +44,34 @@ double FFTWindowValue(int window, uint32_t n, uint32_t N);
 // Called before each step of a long transform with the share done, 0..99.
 using TProgressFn = std::function<void(int percent)>;
 
-// The radix-2 decimation-in-time FFT of x + iy in place, forward kernel
-// e^(-2πi·kn/N), every output divided by N. N must be a power of two (other
-// lengths are left untouched). Twiddles come from the cosine recurrence of the
-// butterfly loop; no progress, no cancel: 32768 points take well under a millisecond.
+// The one power-of-two transform of both paths: a Stockham (self-sorting)
+// forward FFT of M = 2^k points, forward kernel e^(-2πi·kn/M), radix-4 passes
+// and one radix-2 pass when k is odd, with the twiddles of every pass in
+// tables computed one by one (each good to an ulp or two). Build once per
+// length; Run transforms in place.
+class TFFTPlan {
+public:
+  void Build(uint32_t M);
+  uint32_t Length() const { return fM; }
+  // Multiplies every output by scale. step() is called before each halving of
+  // the length (twice before a radix-4 pass); false stops the transform and
+  // leaves partial results.
+  bool Run(double *re, double *im, double scale, const std::function<bool()> &step = {});
+
+private:
+  uint32_t fM = 0;
+  std::vector<double> fTwiddles; // per radix-4 pass of n points: cos, -sin of w^p, w^2p, w^3p
+  std::vector<double> fScratchRe, fScratchIm;
+};
+
+// The FFT of x + iy in place, forward kernel e^(-2πi·kn/N), every output
+// divided by N. N must be a power of two (other lengths are left untouched).
+// TFFTPlan with the tables of the last length kept per thread; no progress, no
+// cancel: 32768 points take well under a millisecond.
 void FFT(double *x, double *y, uint32_t N);
 
 // The DFT of x + iy (any N ≥ 1) in place, the same transform and scaling as FFT.
-// Computed fast and exactly: power-of-two lengths by a table-driven radix-2 FFT,
+// Computed fast and exactly: power-of-two lengths by TFFTPlan,
 // all others by Bluestein's chirp-z algorithm over power-of-two FFTs in double
 // precision (relative error to the direct sum ~1e-14). Progress is reported and
 // the cancel flag checked before every butterfly stage; a cancelled transform
@@ -64,9 +84,7 @@ public:
 
 private:
   uint32_t fN = 0;                          // length the tables are built for (0 = none)
-  uint32_t fM = 0;                          // power-of-two FFT length
-  int fStages = 0;                          // log2 fM
-  std::vector<double> fTwCos, fTwSin;       // e^(2πi·t/M), t < M/2
+  TFFTPlan fPlan;                           // the power-of-two FFT of M points
   std::vector<double> fChirpCos, fChirpSin; // e^(iπ·n²/N), n < N
   std::vector<double> fFilterRe, fFilterIm; // FFT of the conjugate chirp
   std::vector<double> fWorkRe, fWorkIm;     // M samples
@@ -134,6 +152,7 @@ public:
 
 private:
   TDFT fDFT;
+  TFFTPlan fFFT; // the ordinary FFT path
   std::vector<double> fX, fY, fWindow;
   int fWindowType = -1;
   uint32_t fWindowN = 0;
