@@ -347,6 +347,13 @@ void ReadDigital(TVELK &r, TReader &in) {
   }
 
   r.StateDefIntp = in.Range(kDigital, QStringLiteral("StateDefIntp"), -1, -1, kMaxInterpreters - 1);
+  // The definitions name the values of one bus: a slot without a bus (empty,
+  // an RS-232 decoder, dropped with its table) is no place for them.
+  if (r.StateDefIntp >= 0 &&
+      (!r.Interpreters[r.StateDefIntp] || r.Interpreters[r.StateDefIntp]->Type != kIntpBus)) {
+    r.StateDefIntp = -1;
+    in.Refuse();
+  }
   r.StateDefFile =
       in.Ini().ReadWideString(kDigital, QStringLiteral("StateDefFile"), QString(), kMaxPathChars);
   r.StateDefFileType = in.Byte(kDigital, QStringLiteral("StateDefFileType"), 0, 1);

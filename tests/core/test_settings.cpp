@@ -428,6 +428,9 @@ TEST_F(Settings, ValuesOutOfTheirRangeFallBackToTheirDefaults) {
       {"Digital", "EdgeSkip", "2710", [](auto &r) { return r.EdgeSkip; }, 0},
       {"Digital", "StateDefIntp", "8", [](auto &r) { return r.StateDefIntp; }, -1},
       {"Digital", "StateDefIntp", "fffffffe", [](auto &r) { return r.StateDefIntp; }, -1},
+      // Found by fuzz_settings: the state definitions on the RS-232 decoder, on an empty slot.
+      {"Digital", "StateDefIntp", "1", [](auto &r) { return r.StateDefIntp; }, -1},
+      {"Digital", "StateDefIntp", "5", [](auto &r) { return r.StateDefIntp; }, -1},
       {"Interpreters", "Intp0Type", "2", [](auto &r) { return r.Interpreters[0]->Type; }, 0},
       {"Interpreters", "Intp0DispMode", "3", [](auto &r) { return r.Interpreters[0]->DispMode(); },
        0},
@@ -501,6 +504,7 @@ TEST_F(Settings, ChannelTableWordsAndStructureAreChecked) {
       EXPECT_FALSE(r.Interpreters[i]) << c.Name;
       EXPECT_TRUE(r.InterpreterData[i].empty()) << c.Name;
     }
+    EXPECT_EQ(r.StateDefIntp, -1) << c.Name; // its bus went with the table
     ini.Discard();
   }
 }
