@@ -216,8 +216,10 @@ void ReadRect(TReader &in, const QString &section, TRect32 &rect) {
 void ReadProbe(TReader &in, TProbe &probe, int n, const char *caption, float divider) {
   in.Ini().ReadString(kAnalog, Key("ProbeCaption%d", n), caption, probe.Caption, 11);
   const double d = in.Ini().ReadFloat(kAnalog, Key("ProbeDivider%d", n), divider);
-  if (d > 0 && std::isfinite(static_cast<float>(d))) {
-    probe.Divider = static_cast<float>(d);
+  // Judged as the float it is kept in: 1e-50 is positive, but 0 as a float.
+  const float f = static_cast<float>(d);
+  if (f > 0 && std::isnormal(f)) {
+    probe.Divider = f;
   } else {
     probe.Divider = divider;
     in.Refuse();

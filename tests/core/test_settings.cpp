@@ -417,6 +417,9 @@ TEST_F(Settings, ValuesOutOfTheirRangeFallBackToTheirDefaults) {
       {"Analog", "ProbeDivider2", "0", [](auto &r) { return r.Probes[1].Divider; }, 10},
       {"Analog", "ProbeDivider2", "nan", [](auto &r) { return r.Probes[1].Divider; }, 10},
       {"Analog", "ProbeDivider3", "1e300", [](auto &r) { return r.Probes[2].Divider; }, 100},
+      // Positive as a double, 0 (or subnormal) as the float it is kept in.
+      {"Analog", "ProbeDivider3", "1e-50", [](auto &r) { return r.Probes[2].Divider; }, 100},
+      {"Analog", "ProbeDivider3", "1e-40", [](auto &r) { return r.Probes[2].Divider; }, 100},
       {"Digital", "Threshold", "6", [](auto &r) { return r.DigitalThreshold; }, 2},
       {"Digital", "TriggerCond", "4", [](auto &r) { return r.TriggerCond; }, 0},
       {"Digital", "ClockSource", "3", [](auto &r) { return r.ClockSource; }, 0},
