@@ -220,7 +220,10 @@ bool TFileSet::Add(const QString &path, const QByteArray &bytes) {
   QByteArray temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) +
+    // The process id keeps apart the names of processes forked from one
+    // another, whose random generators run the same sequence.
+    temporary = target + '.' + QByteArray::number(::getpid()) + '.' +
+                QByteArray::number(QRandomGenerator::global()->generate(), 36) +
                 QByteArrayLiteral(".part");
     fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return Fail(path, ErrnoText(errno));
