@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -262,6 +263,20 @@ bool SaveTextDigital(TVELK &r, QString *problem) {
   return SaveOne(r, r.FileName, text, problem);
 }
 
+// The converter's full scale in codes (the 12-bit one when no library says).
+float FullScale(const TVELK &r) {
+  const int32_t halfRange = r.Lib.GetConfigItems ? r.Lib.GetConfigItems(0x200) : 0;
+  return static_cast<float>(halfRange > 0 ? halfRange : 2048);
+}
+
+// A sample file may hold values no converter makes: NaN and infinities become
+// the full scale on their side (NaN the positive one), so they show as over
+// range and the statistics stay numbers.
+void ClampNonFinite(float *v, size_t n, float fullScale) {
+  for (size_t i = 0; i < n; ++i)
+    if (!std::isfinite(v[i])) v[i] = v[i] < 0 ? -fullScale : fullScale;
+}
+
 void Message(TVELK &r, const QString &text, const QString &caption, TMessageIcon icon) {
   if (r.Ui) r.Ui->ShowMessage(text, caption, icon);
 }
@@ -397,6 +412,7 @@ bool LoadFile(TVELK &r, const QString &path, QString *problem) {
         w[i] = qFromLittleEndian(w[i]);
     }
     std::memset(static_cast<char *>(d.Words) + values * 4, 0, (count - values) * 4);
+    if (k > 0) ClampNonFinite(static_cast<float *>(d.Words), values, FullScale(r));
     fewest = std::min(fewest, values);
   }
   if (fewest < r.BuffLength)

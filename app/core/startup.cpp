@@ -12,7 +12,12 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <QSysInfo>
+
+#include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <limits>
 
 const char *const kSimulatedModels[5] = {"Ardent", "Brisk", "Cobalt", "Dorian", "Dorian-12"};
 
@@ -20,6 +25,20 @@ namespace {
 
 void Wait(int ms) {
   QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+// The lock file names a running process of this host (QLockFile writes the
+// pid, the program name and the host name, one a line).
+bool LockOwnerAlive(const QString &path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  const QList<QByteArray> lines = f.read(4096).split('\n');
+  bool ok = false;
+  const qint64 pid = lines.value(0).trimmed().toLongLong(&ok);
+  if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max()) return false;
+  const QByteArray host = lines.value(2).trimmed();
+  if (!host.isEmpty() && host != QSysInfo::machineHostName().toLocal8Bit()) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 QString RuntimeFolder() {
@@ -109,8 +128,13 @@ bool TStartup::Init() {
 
   // Finish.
   if (r.HardwarePresent) r.BufferCapacity = static_cast<uint32_t>(r.Lib.GetDeviceRamSize());
+  // Without its information block the instrument's memory size is a guess.
+  if (fUnknownDevice)
+    r.SetStatus(QStringLiteral("Unknown device: no serial number or version, memory size "
+                               "taken as %1.")
+                    .arg(r.BufferCapacity));
   if (fUi) fUi->SplashLine(4);
-  TakeInstanceNumber();
+  if (!TakeInstanceNumber()) return Fail();
   r.AllocateBuffers();
   ReadSettings(r);
   RegisterLocation();
@@ -219,6 +243,7 @@ bool TStartup::Configure() {
     line3 = QString::fromLatin1(id) + QStringLiteral(", #") + QString::fromLatin1(r.SerialNumber);
   } else {
     line3 = QStringLiteral("Unknown device");
+    fUnknownDevice = true;
   }
   if (fUi) fUi->SplashResult(3, line3);
   r.Lib.StatusLED(false);
@@ -227,23 +252,28 @@ bool TStartup::Configure() {
   return true;
 }
 
-void TStartup::TakeInstanceNumber() {
+bool TStartup::TakeInstanceNumber() {
   TVELK &r = *fRecord;
   QString folder = RuntimeFolder();
   QString name = QString::fromLatin1(r.DeviceDescription);
-  // A lock held by a live process means that instance number is taken; a
-  // stale one (a crashed instance) is taken over.
-  for (int k = 0; k < 1000; ++k) {
-    auto lock = std::make_unique<QLockFile>(folder + '/' + name + '.' + QString::number(k) +
-                                            QStringLiteral(".lock"));
+  // A lock held by a live process of this host means that instance number is
+  // taken; any other lock (a crashed instance's, an empty or unreadable file,
+  // a pid of 0 or -1, another host's) is stale and taken over.
+  for (int k = 0; k < kMaxInstances; ++k) {
+    const QString path = folder + '/' + name + '.' + QString::number(k) + QStringLiteral(".lock");
+    auto lock = std::make_unique<QLockFile>(path);
     lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) {
+    bool locked = lock->tryLock(0);
+    if (!locked && !LockOwnerAlive(path) && lock->removeStaleLockFile()) locked = lock->tryLock(0);
+    if (locked) {
       r.InstanceLock = std::move(lock);
       r.InstanceNumber = k;
-      return;
+      return true;
     }
   }
-  r.InstanceNumber = 0;
+  r.SetStatus(
+      QStringLiteral("Too many instances of %1 are running (%2).").arg(name).arg(kMaxInstances));
+  return false;
 }
 
 void TStartup::RegisterLocation() {

@@ -45,14 +45,19 @@ private:
   bool Fail();
   bool SelectAndOpen(int32_t count, const int32_t *ids, const uint8_t *models);
   bool Configure();
-  void TakeInstanceNumber();
+  // False (StatusText says why) when every instance number is taken.
+  bool TakeInstanceNumber();
   void RegisterLocation();
 
   TUserInterface *fUi;
   TStartupOptions fOptions;
   std::unique_ptr<TVELK> fRecord;
   bool fDone = false;
+  bool fUnknownDevice = false;
 };
+
+// Instance numbers 0 .. kMaxInstances-1, one lock file each.
+constexpr int kMaxInstances = 1000;
 
 // The simulated models, in the order the selection offers them.
 extern const char *const kSimulatedModels[5];

@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <vector>
+
 #include <sys/stat.h>
 
 namespace {
@@ -427,6 +431,28 @@ TEST_F(CliTest, LoadingAProjectSaysWhatItDidToLengthAndSamples) {
   EXPECT_TRUE(r.err.contains("Length 1000 not offered, 131072 used.")) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains("Data file shorter: 100 of 131072 samples, the rest cleared."))
       << r.err.toStdString();
+}
+
+TEST_F(CliTest, NanAndInfiniteSamplesOfAFileAreOverRange) {
+  WriteStore("nan.prj", "<Device>\r\n <Signature value = \"Dorian\"/>\r\n"
+                        " <RamSize value = \"20000\"/>\r\n</Device>\r\n"
+                        "<File>\r\n <Type value = \"0\"/>\r\n <DataA value = \"1\"/>\r\n</File>\r\n"
+                        "<General>\r\n <BuffLength value = \"100\"/>\r\n</General>\r\n");
+  std::vector<float> a(256);
+  for (size_t i = 0; i < a.size(); ++i)
+    a[i] = static_cast<float>(50 * std::sin(i * 0.3));
+  a[10] = std::numeric_limits<float>::quiet_NaN();
+  a[20] = std::numeric_limits<float>::infinity();
+  a[30] = -std::numeric_limits<float>::infinity();
+  QFile dta(File("nan.dta"));
+  ASSERT_TRUE(dta.open(QIODevice::WriteOnly));
+  dta.write(reinterpret_cast<const char *>(a.data()), 256 * 4);
+  dta.close();
+  TRun r = Run({"--demo", "Dorian", "--load", File("nan.prj"), "--measure"});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("A OVER RANGED!")) << r.out.toStdString();
+  EXPECT_FALSE(r.out.contains("nan", Qt::CaseInsensitive)) << r.out.toStdString();
+  EXPECT_FALSE(r.out.contains("inf", Qt::CaseInsensitive)) << r.out.toStdString();
 }
 
 } // namespace

@@ -9,11 +9,13 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -190,6 +192,9 @@ TEST_F(StartupTest, BlankIdentifierIsAnUnknownDevice) {
   ASSERT_TRUE(s->Init()) << s->Record()->StatusText;
   EXPECT_EQ(ui.Results[3], "Unknown device");
   EXPECT_STREQ(s->Record()->SerialNumber, "");
+  // The status line says so, and what the memory size was taken as.
+  EXPECT_STREQ(s->Record()->StatusText,
+               "Unknown device: no serial number or version, memory size taken as 131072.");
 }
 
 TEST_F(StartupTest, OpeningFailureShowsTheLibraryText) {
@@ -228,6 +233,55 @@ TEST_F(StartupTest, InstallationRecordNamesTheProgramFolder) {
   QString text = QString::fromUtf8(conf.readAll());
   EXPECT_TRUE(text.contains("Signature=velk"));
   EXPECT_TRUE(text.contains(QStringLiteral("Location=" VELK_TEST_BIN_DIR))) << text.toStdString();
+}
+
+QByteArray HostName() {
+  return QSysInfo::machineHostName().toLocal8Bit();
+}
+
+// What QLockFile writes for a live process: this test program.
+QByteArray LiveLock() {
+  return QByteArray::number(getpid()) + "\ntest_core\n" + HostName() + "\n";
+}
+
+TEST_F(StartupTest, OnlyALiveProcessOfThisHostHoldsAnInstance) {
+  const struct {
+    const char *what;
+    QByteArray content;
+    int instance;
+  } cases[] = {
+      {"empty", "", 0},
+      {"garbage", "not a lock\n", 0},
+      {"pid 0", "0\nvelkcli\n" + HostName() + "\n", 0},
+      {"pid -1", "-1\nvelkcli\n" + HostName() + "\n", 0},
+      {"a process that is gone", "2147483646\nvelkcli\n" + HostName() + "\n", 0},
+      {"another host", "1\nvelkcli\nsomewhere-else\n", 0},
+      {"a live process here", LiveLock(), 1},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    QFile lock(home.filePath("run/Dorian.0.lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lock.write(c.content);
+    lock.close();
+    auto s = Start("Dorian");
+    ASSERT_FALSE(s->ErrorFlag) << s->Record()->StatusText;
+    EXPECT_EQ(s->Record()->InstanceNumber, c.instance);
+    s->Shutdown(false);
+    QFile::remove(home.filePath("run/Dorian.0.lock"));
+  }
+}
+
+TEST_F(StartupTest, MoreInstancesThanLockFilesAreRefused) {
+  for (int k = 0; k < kMaxInstances; ++k) {
+    QFile lock(home.filePath(QStringLiteral("run/Dorian.%1.lock").arg(k)));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(LiveLock());
+  }
+  auto s = Start("Dorian");
+  EXPECT_TRUE(s->ErrorFlag);
+  s->Shutdown(false);
+  EXPECT_EQ(ui.Messages, QStringList{"Error: Too many instances of Dorian are running (1000)."});
 }
 
 } // namespace
