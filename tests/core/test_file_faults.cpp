@@ -157,7 +157,11 @@ TEST_F(FileFaults, KillingASaveNeverMixesTwoSaves) {
     if (child == 0) {
       for (int k = 100 * (kills + 1);; ++k) {
         Fill(r, k);
-        if (!Save(r, Path("p.prj"), kFileProject)) _exit(3);
+        QString problem;
+        if (!Save(r, Path("p.prj"), kFileProject, &problem)) {
+          std::fprintf(stderr, "child: %s %s\n", r.StatusText, qPrintable(problem));
+          _exit(3);
+        }
       }
     }
     const qint64 ns = delayNs(random);
