@@ -116,6 +116,8 @@ int Capture(TVELK &r, const TAnalysisOptions &o, bool &samples) {
             .arg(got)
             .arg(wanted)
             .arg(r.Status()));
+    // The record still holds the last capture presented, if there was one.
+    samples = got > 0;
     return 1;
   }
   samples = true;
@@ -272,8 +274,12 @@ int Edges(TVELK &r) {
   return 0;
 }
 
-int RunAnalysis(TVELK &r, const TAnalysisOptions &o, bool samples) {
-  if (int status = Capture(r, o, samples)) return status;
+int RunAnalysis(TVELK &r, const TAnalysisOptions &o, bool samples, bool *goodCaptureKept) {
+  if (goodCaptureKept) *goodCaptureKept = false;
+  if (int status = Capture(r, o, samples)) {
+    if (goodCaptureKept) *goodCaptureKept = samples;
+    return status;
+  }
   const bool analyses =
       o.Measure || o.Decode || o.Edges || !o.Search.isEmpty() || !o.Spectrum.isEmpty();
   if (analyses && !samples) {

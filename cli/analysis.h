@@ -20,5 +20,6 @@ struct TAnalysisOptions {
 
 // Runs what the options ask for; samples: the record holds a loaded project's
 // samples. 0, or the exit status of a failure (its text already on standard
-// error).
-int RunAnalysis(TVELK &r, const TAnalysisOptions &o, bool samples);
+// error). *goodCaptureKept: captures failed part-way, and the record holds the
+// last good one.
+int RunAnalysis(TVELK &r, const TAnalysisOptions &o, bool samples, bool *goodCaptureKept = nullptr);

@@ -210,7 +210,19 @@ int main(int argc, char **argv) {
       samples = r.LastFileKind == 0;
     }
   }
-  if (status == 0) status = RunAnalysis(r, o.analysis, samples);
+  bool goodCaptureKept = false;
+  if (status == 0) status = RunAnalysis(r, o.analysis, samples, &goodCaptureKept);
+  // Repeated captures that failed part-way: --save asked for the samples, so
+  // the last good capture is saved; the exit status still says it failed.
+  if (goodCaptureKept && !o.save.isEmpty()) {
+    Err(QStringLiteral("velkcli: saving the last good capture"));
+    r.LastFileKind = static_cast<uint8_t>(KindOf(r, o.save, o.digital));
+    r.FileName = o.save;
+    r.SetStatus("");
+    ui.LastMessage.clear();
+    QString problem;
+    if (!SaveFile(r, &problem)) Fail(r, ui, problem);
+  }
   if (status == 0 && !o.save.isEmpty()) {
     r.LastFileKind = static_cast<uint8_t>(KindOf(r, o.save, o.digital));
     r.FileName = o.save;

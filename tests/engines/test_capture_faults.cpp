@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -132,6 +133,50 @@ TEST(CaptureFaultTest, AFailedWriteAnywhereInACaptureEndsItWithTheLibraryText) {
     }
   }
   velkemu_set_pending(0);
+}
+
+TEST(CaptureFaultTest, RepeatedCapturesEndAtAFailedReadWithTheLibraryText) {
+  QTemporaryDir home;
+  ASSERT_TRUE(home.isValid());
+  setenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit().constData(), 1);
+  QDir().mkpath(home.filePath("run"));
+  setenv("XDG_RUNTIME_DIR", home.filePath("run").toLocal8Bit().constData(), 1);
+  setenv("VELK_D2XX_LIBRARY", VELK_TEST_EMULATOR, 1);
+  velkemu_set_speed(0);
+  velkemu_set_pending(0);
+  velkemu_reset("Dorian");
+  TQuietUi ui;
+  TStartupOptions options;
+  options.AppFolder = QStringLiteral(VELK_TEST_BIN_DIR "/");
+  options.InstallRecordFolder = home.filePath("etc");
+  TStartup startup(&ui, options);
+  ASSERT_TRUE(startup.Init());
+  TVELK &r = *startup.Record();
+  r.BuffLength = 4096;
+  r.TriggerAt = 2048;
+  r.SamplingRate = 7;
+  r.TriggerType = 1;
+  TOutcome outcome;
+  {
+    TCaptureControl control(r, outcome);
+    control.Capture(TCaptureControl::kAnalogWindow);
+    for (int i = 0; i < 15000; ++i) {
+      {
+        std::lock_guard<std::mutex> lock(outcome.Mutex);
+        if (outcome.Presents > 0 || outcome.Finished) break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Whatever the next read is (a status poll, a bank), it comes back empty.
+    velkemu_fault_short_read(0, 1, 0);
+    const bool ended = outcome.WaitFinished(std::chrono::seconds(15));
+    EXPECT_TRUE(ended) << "repeat mode must end, it polls on at " << r.Status().toStdString();
+    if (!ended) control.Stop();
+    control.Wait();
+  }
+  EXPECT_GE(outcome.Presents, 1);
+  EXPECT_TRUE(r.Status().startsWith("Communication error")) << r.Status().toStdString();
+  startup.Shutdown(false);
 }
 
 } // namespace
