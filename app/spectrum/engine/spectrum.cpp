@@ -39,6 +39,19 @@ int Log2(uint32_t n) {
 // instructions where the clone for AVX2 runs, into pairs of SSE2 ones elsewhere.
 // Loaded and stored through pointers of a type aligned as double (no function
 // takes or returns one: that would change the calling convention between clones).
+// Under the thread sanitizer an ifunc resolver runs before the sanitizer's
+// runtime is ready and the program dies at load: one plain version there.
+#if defined(__SANITIZE_THREAD__)
+#define VELK_CLONES
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define VELK_CLONES
+#endif
+#endif
+#ifndef VELK_CLONES
+#define VELK_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 using TV4 = double __attribute__((vector_size(32), aligned(8), may_alias));
@@ -50,7 +63,7 @@ using TV4 = double __attribute__((vector_size(32), aligned(8), may_alias));
 // already multiplied by its twiddles (w^p, w^2p, w^3p, w = e^(-2πi/n), p < n/4,
 // given as cos and -sin in six arrays of n/4). Reads and writes are contiguous
 // in q, four at a time once s ≥ 4 (s is a power of 4).
-__attribute__((target_clones("avx2", "default"))) void
+VELK_CLONES void
 Radix4Pass(const double *__restrict xr, const double *__restrict xi, double *__restrict yr,
            double *__restrict yi, uint32_t n, uint32_t s, const double *__restrict w) {
   const uint32_t m = n / 4;
@@ -110,7 +123,7 @@ Radix4Pass(const double *__restrict xr, const double *__restrict xi, double *__r
 }
 
 // The last pass when log2 M is odd: s = M/2 pairs of 2 points.
-__attribute__((target_clones("avx2", "default"))) void
+VELK_CLONES void
 Radix2Pass(const double *__restrict xr, const double *__restrict xi, double *__restrict yr,
            double *__restrict yi, uint32_t s) {
   uint32_t q = 0;
