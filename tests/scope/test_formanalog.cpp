@@ -2,6 +2,7 @@
 // menus and keys change in the record, and a real capture presented through the
 // shared capture control.
 #include "formanalog.h"
+#include "uicall.h"
 
 #include "dialoghooks.h"
 #include "format.h"
@@ -72,12 +73,9 @@ struct TTestShell : TCaptureCommands, TCaptureObserver {
   bool AskQuit() override { return QuitAnswer; }
   void Quit() override { ++Quits; }
 
-  void OnUiThread(const std::function<void()> &fn) override {
-    if (QThread::currentThread() == qApp->thread())
-      fn();
-    else
-      QMetaObject::invokeMethod(qApp, fn, Qt::BlockingQueuedConnection);
-  }
+  // As the shell does: a call the thread sanitizer can follow.
+  TUiCaller Caller;
+  void OnUiThread(const std::function<void()> &fn) override { Caller.Call(fn); }
   void ShowStatus() override { Window->ShowStatusText(R->Status()); }
   void PreTriggerFilled() override { Window->EnableForceTrigger(true); }
   void TriggerSeen() override { Window->EnableForceTrigger(false); }
