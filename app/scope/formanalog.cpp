@@ -549,15 +549,28 @@ void TfrmAnalog::showEvent(QShowEvent *e) {
   }
 }
 
+void TfrmAnalog::StoreBounds() {
+  const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+  R.AnalogWindowRect = {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+}
+
+void TfrmAnalog::CloseForExit() {
+  fQuitting = true;
+  close();
+}
+
 void TfrmAnalog::closeEvent(QCloseEvent *e) {
-  if (!fCommands.AskQuit()) {
+  // Once the program is ending (the shell closes its windows) no second question.
+  if (!fQuitting && !fCommands.AskQuit()) {
     e->ignore();
     return;
   }
-  const QRect g = geometry();
-  R.AnalogWindowRect = {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+  StoreBounds();
   e->accept();
-  fCommands.Quit();
+  if (!fQuitting) {
+    fQuitting = true;
+    fCommands.Quit();
+  }
 }
 
 // --- Keyboard: the window previews every key of its widgets ---

@@ -59,6 +59,10 @@ public:
   // that depend on the instrument, the multimeter panel library (bound once; a
   // missing one is reported and disables bMultimeter), the stored bounds.
   void PrepareShow();
+  // The program is ending: stores the bounds and closes without the quit question.
+  void CloseForExit();
+  // The window's bounds into AnalogWindowRect.
+  void StoreBounds();
   // Opens a project or settings file as the file menu does (Velk FILE).
   bool OpenFile(const QString &path);
 
@@ -246,6 +250,10 @@ private:
   int32_t fMeterHalfRange = 0;
   bool fMeterChannelB = false;
   bool fLocked = false;
+  // A gain or clock change the worker has not yet sent (A, B): a capture
+  // presented before it was sent was taken with the old settings.
+  bool fPendingChange[2] = {false, false};
+  bool fQuitting = false;
   bool fUpdatingScrollBars = false;
   bool fShownOnce = false;
   int fMinimumWidth = 0;

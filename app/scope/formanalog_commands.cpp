@@ -97,6 +97,7 @@ void TfrmAnalog::ChooseGain(char channel, int item) {
   UpdateControls();
   R.ConfigApplied = 0;
   (channel == 'B' ? DisplayA->DataValidB : DisplayA->DataValidA) = false;
+  fPendingChange[channel == 'B' ? 1 : 0] = true;
   UpdateStatus();
   UpdateDisplay();
 }

@@ -355,6 +355,7 @@ void TfrmAnalog::ApplyClockChange(bool analogAffected, bool digitalAffected) {
     UpdateControls();
     UpdateStatus();
     DisplayA->DataValidA = DisplayA->DataValidB = false;
+    fPendingChange[0] = fPendingChange[1] = true;
     UpdateDisplay();
   }
   if (Links.LogicClockChanged) Links.LogicClockChanged(digitalAffected);
@@ -437,7 +438,11 @@ void TfrmAnalog::PresentCapture() {
   UpdateScrollBars();
   UpdateControls();
   UpdateStatus();
-  DisplayA->DataValidA = DisplayA->DataValidB = true;
+  // Solid only when taken with the settings now shown: a gain or clock change
+  // made during this capture reaches the instrument with the next one.
+  if (R.ConfigApplied) fPendingChange[0] = fPendingChange[1] = false;
+  DisplayA->DataValidA = !fPendingChange[0];
+  DisplayA->DataValidB = !fPendingChange[1];
   UpdateDisplay();
 }
 

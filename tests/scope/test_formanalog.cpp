@@ -184,6 +184,9 @@ TEST_F(AnalogWindowTest, PanelsShowTheRecord) {
   EXPECT_EQ(window->ChB.stInvert->Color(), 0xE1FFFFu);
   EXPECT_EQ(window->ChA.stOnOff->Caption(), "ON");
   EXPECT_EQ(window->ChB.stOnOff->Caption(), "OFF");
+  window->stTriggerSrc->OnClick();
+  ASSERT_NE(Item(window->pmTriggerSrc, "External"), nullptr);
+  EXPECT_TRUE(Item(window->pmTriggerSrc, "External")->isChecked());
   EXPECT_EQ(window->stClock->Caption(), FormatFrequency(1000000));
   EXPECT_EQ(window->stTriggerType->Caption(), "REPEAT");
   EXPECT_EQ(window->stTriggerSrc->Caption(), "EXTERNAL");
@@ -227,6 +230,40 @@ TEST_F(AnalogWindowTest, GainMenuChangesTheRecordAndMarksTheTraceOnlyForANewGain
             FormatVoltage(r, -1, r.Lib.GetGainItems(0x200 + 5) * 0.2));
   window->ChA.stGain->OnClick();
   EXPECT_EQ(window->pmGain->actions().indexOf(Checked(window->pmGain)), 5) << "rebuilt at popup";
+}
+
+TEST_F(AnalogWindowTest, ACaptureTakenBeforeTheNewGainWasSentStaysDotted) {
+  TVELK &r = Open();
+  Show();
+  window->ChooseGain('B', r.GainChB == 0 ? 1 : 0);
+  ASSERT_EQ(r.ConfigApplied, 0);
+  window->PresentCapture(); // a pass that began before the change
+  EXPECT_TRUE(window->DataValidA());
+  EXPECT_FALSE(window->DataValidB());
+  r.ConfigApplied = 1; // the worker has sent the new gain
+  window->PresentCapture();
+  EXPECT_TRUE(window->DataValidB());
+}
+
+TEST_F(AnalogWindowTest, ReferenceIsACopyOfTheLiveTraceShownWhenSwitchedOn) {
+  TVELK &r = Open();
+  Show();
+  window->ChA.stRef->OnClick();
+  EXPECT_FALSE(Item(window->pmRefChannel, "On")->isEnabled()) << "nothing saved yet";
+  EXPECT_TRUE(Item(window->pmRefChannel, "Off")->isChecked());
+  std::fill(r.SamplesA.begin(), r.SamplesA.end(), 7.0f);
+  Item(window->pmRefChannel, "Save")->trigger();
+  ASSERT_EQ(r.RefSamplesA.size(), r.BufferCapacity);
+  EXPECT_EQ(r.RefSamplesA.back(), 7.0f);
+  EXPECT_EQ(window->DisplayA->RefDataA, r.RefSamplesA.data());
+  std::fill(r.SamplesA.begin(), r.SamplesA.end(), 1.0f);
+  EXPECT_EQ(r.RefSamplesA.front(), 7.0f) << "a copy, not the live buffer";
+  window->ChA.stRef->OnClick();
+  ASSERT_TRUE(Item(window->pmRefChannel, "On")->isEnabled());
+  Item(window->pmRefChannel, "On")->trigger();
+  EXPECT_TRUE(r.EnabledChRA);
+  EXPECT_TRUE(window->DisplayA->ShowRefA);
+  EXPECT_EQ(window->ChA.stRef->Color(), r.Colors.AnalogChRA);
 }
 
 TEST_F(AnalogWindowTest, ProbeChangeRecomputesTheStatisticsAndMarksTheTrace) {
@@ -306,6 +343,10 @@ TEST_F(AnalogWindowTest, ClockWarningCancelKeepsTheOldClock) {
   EXPECT_FALSE(window->DataValidA());
   EXPECT_FALSE(window->ChB.stGain->isEnabled());
   EXPECT_FALSE(window->bMath->isEnabled());
+  window->stTriggerSrc->OnClick();
+  ASSERT_NE(Item(window->pmTriggerSrc, "Channel B"), nullptr);
+  EXPECT_FALSE(Item(window->pmTriggerSrc, "Channel B")->isEnabled());
+  EXPECT_TRUE(Item(window->pmTriggerSrc, "Channel A")->isChecked());
   EXPECT_EQ(window->ChB.stOnOff->Caption(), "OFF");
 
   // Without channel B at stake there is no question.
@@ -509,6 +550,13 @@ TEST_F(AnalogWindowTest, CloseAsksTheSharedQuitQuestion) {
   window->close();
   EXPECT_EQ(shell.Quits, 1);
   EXPECT_EQ(r.AnalogWindowRect.Right - r.AnalogWindowRect.Left, window->width());
+
+  // The shell ending the program closes without a second question.
+  shell.QuitAnswer = false;
+  window->show();
+  window->CloseForExit();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(shell.Quits, 1);
 }
 
 } // namespace
