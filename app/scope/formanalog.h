@@ -76,6 +76,8 @@ public:
   void ApplyClockChange(bool analogAffected, bool digitalAffected);
   // After the configuration dialog's OK and at the end of start-up.
   void RefreshAll();
+  // The configuration dialog changed BuffLength: the whole new buffer, cursors at 0.
+  void BufferLengthChanged();
 
   enum TButtonId {
     btDigital,

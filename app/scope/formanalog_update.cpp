@@ -334,11 +334,24 @@ void TfrmAnalog::UpdateStatus() {
 }
 
 void TfrmAnalog::RefreshAll() {
+  pChRulA->SetColor(R.Colors.AnalogRulerBackA);
+  pChRulA->SetTextColor(R.Colors.AnalogChA);
+  pChRulB->SetColor(R.Colors.AnalogRulerBackB);
+  pChRulB->SetTextColor(R.Colors.AnalogChB);
   TakeCapture();
   UpdateScrollBars();
   UpdateControls();
   UpdateStatus();
   UpdateDisplay();
+}
+
+void TfrmAnalog::BufferLengthChanged() {
+  TAnalogData &d = *DisplayA;
+  d.CursorXPos = d.CursorYPos = d.CursorZPos = 0;
+  for (uint32_t &p : R.CursorPos[0])
+    p = 0;
+  InitDisplay();
+  RefreshAll();
 }
 
 void TfrmAnalog::ApplyClockChange(bool analogAffected, bool digitalAffected) {

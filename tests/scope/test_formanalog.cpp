@@ -431,6 +431,12 @@ TEST_F(AnalogWindowTest, KeysRespectTheLocksOfTheirButtons) {
   EXPECT_EQ(window->View().VisibleSamples(), 4096);
   EXPECT_FALSE(window->imgZoomPrev->isEnabled());
   EXPECT_FALSE(window->ScrollBarX->isEnabled());
+  Key(Qt::Key_Plus, Qt::KeypadModifier);
+  r.BuffLength = 1024; // the configuration dialog's OK
+  window->BufferLengthChanged();
+  EXPECT_EQ(window->View().VisibleSamples(), 1024);
+  EXPECT_FALSE(window->imgZoomPrev->isEnabled()) << "the history belongs to the old length";
+  EXPECT_EQ(window->DisplayA->CursorXPos, 0u);
   Key(Qt::Key_Tab);
   EXPECT_TRUE(logicShown);
   EXPECT_EQ(r.ActiveWindow, 1);
