@@ -63,6 +63,9 @@ bool TProgram::Start() {
     TfrmAnalog *analog = fAnalog.get();
     analog->Links.Configure = [&r, analog] {
       TfrmConfig dialog(r, analog);
+      // A new length resets the view and its zoom history; new colours repaint.
+      QObject::connect(&dialog, &TfrmConfig::bufferLengthChanged, analog,
+                       [analog] { analog->BufferLengthChanged(); });
       dialog.Prepare();
       if (ExecDialog(dialog) == QDialog::Accepted) analog->RefreshAll();
     };
