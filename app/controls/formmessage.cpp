@@ -54,10 +54,10 @@ void TfrmMessage::Prepare(int kind, const QString &text, const QString &caption)
   picture->show();
   stMessage->SetCaption(text);
 
-  const QFontMetrics fm(stMessage->font());
-  const int textH =
-      fm.boundingRect(QRect(0, 0, kTextWidth, 10000), Qt::AlignCenter | Qt::TextWordWrap, text)
-          .height();
+  // The label's own measure of its wrapped lines (it breaks as it paints), so
+  // the box grows with the text instead of cutting its last lines.
+  stMessage->resize(kTextWidth, stMessage->height());
+  const int textH = stMessage->sizeHint().height();
   const int bodyH = std::max(40, textH + 8);
   stMessage->setGeometry(kTextLeft, 10, kTextWidth, bodyH);
   const int buttonsTop = 10 + bodyH + 10;

@@ -64,7 +64,11 @@ QTextOption WrapOption(Qt::Alignment alignment) {
 } // namespace
 
 int WrappedHeight(const QFont &font, int width, const QString &text) {
-  QTextLayout layout(text, font);
+  // A layout takes only the line separator as a forced break; the text's own
+  // line ends are drawn as breaks, so they are measured as such.
+  QString lines = text;
+  lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+  QTextLayout layout(lines, font);
   layout.setTextOption(WrapOption(Qt::AlignLeft));
   layout.beginLayout();
   qreal height = 0;

@@ -73,6 +73,18 @@ TEST_F(MessageTest, KindsChooseCaptionPictureAndButtons) {
   EXPECT_EQ(box.Caption(), QStringLiteral("Warning")) << "a caption of the caller's own";
 }
 
+TEST_F(MessageTest, TheBoxGrowsWithEveryLineOfItsTextAndTheButtonsStayBelow) {
+  // Line ends of the text count as lines: the clock warning ends in a blank
+  // line and "Press OK to continue.", which a box measured without them cut.
+  TfrmMessage one, more;
+  one.Prepare(1, QStringLiteral("One line."));
+  more.Prepare(1, QStringLiteral("One line.\n\nPress OK to continue.\nAnd one more."));
+  const int lineH = QFontMetrics(more.stMessage->font()).lineSpacing();
+  EXPECT_GE(more.stMessage->height(), 4 * lineH) << "four lines, the blank one included";
+  EXPECT_GE(more.bOK->y(), more.stMessage->geometry().bottom());
+  EXPECT_GT(more.height(), one.height());
+}
+
 TEST_F(MessageTest, EnterIsOkEscIsCancelAndTheNextShowStartsClean) {
   struct Case {
     int kind;
