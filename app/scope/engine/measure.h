@@ -9,6 +9,7 @@
 // voltage. Any other letter gives an empty text.
 #pragma once
 
+#include "pimbra.h"
 #include "record.h"
 
 #include <QLocale>
@@ -67,29 +68,9 @@ QString CursorPositionText(const TVELK &r, const TScopeMarkers &m, char cursor, 
                            const QLocale &locale = QLocale());
 
 // The record the multimeter panel receives by value, 136 bytes, little-endian.
-struct TMultimeterRecord {
-  char TextsA[5][10]; // F, P, A, R, K, each zero-terminated
-  char TextsB[5][10];
-  int32_t MeanA; // truncate(|StatsA.Mean|), codes times the probe divider
-  int32_t RmsA;
-  int32_t MeanB;
-  int32_t RmsB;
-  uint32_t ColorA; // Colors.AnalogChA
-  uint32_t ColorB;
-  uint8_t OverrangeA;
-  uint8_t OverrangeB;
-  uint8_t Unused1[2];
-  int32_t HalfRange;
-  uint8_t ChannelB; // channel B usable when the panel was created
-  uint8_t Unused2[3];
-};
-static_assert(sizeof(TMultimeterRecord) == 136);
-static_assert(offsetof(TMultimeterRecord, TextsB) == 50);
-static_assert(offsetof(TMultimeterRecord, MeanA) == 100);
-static_assert(offsetof(TMultimeterRecord, ColorA) == 116);
-static_assert(offsetof(TMultimeterRecord, OverrangeA) == 124);
-static_assert(offsetof(TMultimeterRecord, HalfRange) == 128);
-static_assert(offsetof(TMultimeterRecord, ChannelB) == 132);
+// The record handed to the multimeter panel library, defined once by that
+// library's interface (multimeter/pimbra.h) so both sides share its layout.
+using TMultimeterRecord = TPimbraRecord;
 
 // The panel's record from the current statistics. halfRange and channelB are the
 // values the window noted when it bound the panel. Texts longer than 9
